@@ -1,0 +1,34 @@
+# The front door. Every target installs what is missing, configures, builds and runs.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test demo bench run clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Every test, through CTest.
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The program's main job without a register: the emulator with the sample journal.
+demo: build
+	@scripts/demo $(BUILD)
+
+# Benchmarks, built in Release.
+bench: deps
+	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-release -j $(JOBS) --target tallyglass_bench
+	@build-release/bench/tallyglass_bench
+
+clean:
+	rm -rf $(BUILD) build-release

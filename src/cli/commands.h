@@ -1,0 +1,8 @@
+#pragma once
+// The subcommands of tallyglass-cli; each returns the process exit status.
+namespace tallyglass::cli {
+int RunEmulate(int argc, char** argv);
+int RunRender(int argc, char** argv);
+int RunFetch(int argc, char** argv);
+int RunLookup(int argc, char** argv);
+}  // namespace tallyglass::cli

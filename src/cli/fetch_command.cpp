@@ -1,0 +1,6 @@
+#include <cstdio>
+#include "cli/commands.h"
+namespace tallyglass::cli {
+int RunFetch(int, char**) { std::fputs("not built yet\n", stderr); return 2; }
+int RunLookup(int, char**) { std::fputs("not built yet\n", stderr); return 2; }
+}  // namespace tallyglass::cli

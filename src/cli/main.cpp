@@ -1,0 +1,43 @@
+// tallyglass-cli: the headless companion of the desktop program.
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "cli/commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tallyglass-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Reads the electronic journal of a fiscal cash register and prints its\n"
+    "documents as the register printed them.\n"
+    "\n"
+    "commands:\n"
+    "  render   render a saved journal (such as temp.xml) as the paper tape\n"
+    "  fetch    fetch documents from a register and render them\n"
+    "  lookup   ask a register for the receipt numbers of a period\n"
+    "  emulate  run a register emulator on a pseudo-terminal\n"
+    "\n"
+    "'tallyglass-cli COMMAND --help' explains each command.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string_view command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // Each command sees its own name as argv[0].
+  if (command == "render") return tallyglass::cli::RunRender(argc - 1, argv + 1);
+  if (command == "fetch") return tallyglass::cli::RunFetch(argc - 1, argv + 1);
+  if (command == "lookup") return tallyglass::cli::RunLookup(argc - 1, argv + 1);
+  if (command == "emulate") return tallyglass::cli::RunEmulate(argc - 1, argv + 1);
+  std::fprintf(stderr, "tallyglass-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
+  return 2;
+}

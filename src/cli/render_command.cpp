@@ -1,0 +1,5 @@
+#include <cstdio>
+#include "cli/commands.h"
+namespace tallyglass::cli {
+int RunRender(int, char**) { std::fputs("not built yet\n", stderr); return 2; }
+}  // namespace tallyglass::cli
