@@ -123,6 +123,12 @@ TEST_F(CliRenderTest, BrokenJournalGivesTheFailureLineAndStatus1) {
   EXPECT_EQ(run.out, "Непредвиденный сбой в структуре получаемой информации!\n");
   EXPECT_EQ(ReadFile(dir_ / "listing.txt"),
             Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!") + "\r\n");
+
+  // An envelope without documents is not broken: there is just nothing to show.
+  std::ofstream(dir_ / "empty.xml") << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n</RQ>";
+  const CliRun empty = Render("empty.xml");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "Запрашиваемые данные отсутствуют!\n");
 }
 
 TEST_F(CliRenderTest, UsageAndFileErrorsGiveStatus2) {
