@@ -76,6 +76,12 @@ class FetchTest : public ::testing::Test {
   std::vector<std::pair<std::int32_t, std::int32_t>> Table() const {
     return state.check_state.ordered_copy();
   }
+  // The numbers recorded as fetched (reading the table adds zero entries).
+  std::vector<std::pair<std::int32_t, std::int32_t>> Recorded() const {
+    auto table = Table();
+    std::erase_if(table, [](const auto& entry) { return entry.second == 0; });
+    return table;
+  }
 
   std::filesystem::path dir;
   ReaderState state;
@@ -167,8 +173,8 @@ TEST_F(FetchTest, CancelInTheNoLinkQuestionStopsAndKeepsWhatCameBefore) {
   EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
   EXPECT_TRUE(ui.stop);
   EXPECT_TRUE(reg.waits.empty());
-  EXPECT_EQ(Table(), (std::vector<std::pair<std::int32_t, std::int32_t>>{
-                         {1, 1}, {2, 1}, {3, 1}, {4, 1}}));
+  EXPECT_EQ(Recorded(), (std::vector<std::pair<std::int32_t, std::int32_t>>{
+                            {1, 1}, {2, 1}, {3, 1}, {4, 1}}));
   EXPECT_EQ(state.raw_list.size(), 2u + 4u + 1u);
   EXPECT_EQ(state.raw_list.back(), "</RQ>");
   EXPECT_NE(ReadFile(dir / "temp.xml").find(journal[4]), std::string::npos);
@@ -195,7 +201,7 @@ TEST_F(FetchTest, StopAskedDuringADocumentLeavesItUnrecorded) {
   fetch_range(state, ui, 1, 10, kClassCheck);
   // Document 5 is still requested, in full, but neither added nor recorded.
   EXPECT_EQ(reg.requests.back(), "B;1;5;1;");
-  EXPECT_EQ(Table().size(), 4u);
+  EXPECT_EQ(Recorded().size(), 4u);
   EXPECT_EQ(state.raw_list.size(), 2u + 4u + 1u);
   EXPECT_EQ(ui.progresses.size(), 4u);
 }
