@@ -125,6 +125,9 @@ TEST_F(EmulatorFetchTest, RegisterGoneMidFetchStillRendersWhatCameBefore) {
   const RequestResult result = run_request(state, ui, kByNumbers);
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_TRUE(reg.LineClosed());
+  // The exchange fell silent, and the next found no register: Cancel stopped.
+  EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
+  EXPECT_EQ(state.check_state.get(135), 0);
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(131, 134)));
   EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 134));
   for (int n = 131; n <= 134; ++n) EXPECT_EQ(state.check_state.get(n), 1) << n;
