@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -152,6 +153,8 @@ TEST_F(CliFetchTest, TraceShowsEveryByteWithDirectionAndTime) {
     }
     return text;
   };
+  // The emulator may still be reading the last bytes the program wrote.
+  EXPECT_TRUE(reg.WaitForReceived(hex_sent.size() / 3, std::chrono::seconds(5)));
   EXPECT_EQ(hex_sent, hex(reg.Received()));
   EXPECT_EQ(hex_received, hex(reg.Sent()));
 }
