@@ -1,6 +1,9 @@
 // tallyglass-cli fetch and lookup as a user runs them, against the emulator.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +135,43 @@ TEST_F(CliFetchTest, LookupPrintsTheReceiptRange) {
                       " --from-date 14.03.16 --from-time 00:00 --to-date 16.03.16 --to-time 23:59");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "130 148\n");
+}
+
+TEST_F(CliFetchTest, ProgressGoesToStandardErrorWhenItIsATerminal) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const std::string out = (dir / "stdout.txt").string();
+  const std::string port = reg.PortName();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(slave, STDERR_FILENO);
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(master);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    ::execl(TALLYGLASS_CLI, TALLYGLASS_CLI, "fetch", "--port", port.c_str(), "--from", "131",
+            "--to", "134", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(slave);
+  std::string terminal;
+  char buffer[4096];
+  for (;;) {  // until the child's end closes the terminal (EIO) or a deadline
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 10000) <= 0) break;
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    terminal.append(buffer, static_cast<std::size_t>(n));
+  }
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  ::close(master);
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << terminal;
+  for (const char* line : {"0.00%     131", "25.00%     132", "50.00%     133", "75.00%     134"})
+    EXPECT_NE(terminal.find(std::string("\r\x1b[K") + line), std::string::npos) << line;
+  EXPECT_EQ(terminal.substr(terminal.size() - 4), "\r\x1b[K");  // cleared at the end
+  EXPECT_EQ(ReadFile(out).find("\x1b[K"), std::string::npos);  // the tape alone on stdout
 }
 
 TEST_F(CliFetchTest, TraceShowsEveryByteWithDirectionAndTime) {
