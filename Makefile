@@ -1,6 +1,7 @@
 # The front door. Every target installs what is missing, configures, builds and runs.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build test demo bench run clean
