@@ -39,7 +39,7 @@ std::int32_t field_to_int(std::string_view text) {
   }
   if (negative) value = -value;
   if (!ok || value < INT32_MIN || value > INT32_MAX)
-    throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+    throw FieldConversionError("'" + std::string(text) + "' is not a valid integer value");
   return static_cast<std::int32_t>(value);
 }
 

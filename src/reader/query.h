@@ -14,13 +14,13 @@ namespace tallyglass {
 
 // A field or reply text that is not a decimal integer. Inside a request it
 // ends the request through the driver's failure path.
-class ConversionError : public std::runtime_error {
+class FieldConversionError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // A decimal integer as typed: leading spaces, an optional sign, digits, and
-// nothing after them; it must fit 32 bits. Anything else throws ConversionError.
+// nothing after them; it must fit 32 bits. Anything else throws FieldConversionError.
 std::int32_t field_to_int(std::string_view text);
 
 // Decimal text of a value, with no leading zeros.
