@@ -1,5 +1,6 @@
 #include "app/profile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +41,10 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return na < nb;
 }
 
+std::string IniDirJoin(const std::string& dir, const std::string& name) {
+  return (!dir.empty() && dir.back() == '/') ? dir + name : dir + "/" + name;
+}
+
 std::string Decimal(int value) {
   char buf[16];
   const auto res = std::to_chars(buf, buf + sizeof buf, value);
@@ -69,6 +74,7 @@ bool EnsureIniFile(std::string& ini_path, const std::function<void(std::string_v
 ConnectionSettings LoadConnectionSettings(const std::string& ini_path) {
   ConnectionSettings s;
   s.port = ReadProfileString(ini_path, "Communication", "Port", "", kReadArea);
+  s.port_as_saved = s.port;
   s.speed = ReadProfileString(ini_path, "Communication", "Speed", "", kReadArea);
   s.network_number = ReadProfileString(ini_path, "Communication", "NCase", "", kReadArea);
   for (char& c : s.port) {
@@ -101,6 +107,21 @@ int SelectPortIndex(const std::vector<std::string>& items, std::string_view valu
       return static_cast<int>(i);
   }
   return kDefaultPortIndex;
+}
+
+int ChoosePort(std::vector<std::string>& items, const ConnectionSettings& saved,
+               const std::string& device_dir) {
+  const int index = SelectPortIndex(items, saved.port);
+  const std::string& name = saved.port_as_saved;
+  if (index != kDefaultPortIndex || name.empty() || name == items[kDefaultPortIndex]) return index;
+  const bool com_name = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&
+                        (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm');
+  if (com_name) return index;
+  const std::string path = name.front() == '/' ? name : IniDirJoin(device_dir, name);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return index;
+  items.push_back(name);
+  return static_cast<int>(items.size() - 1);
 }
 
 std::vector<std::string> FoundSerialPorts(const std::string& device_dir) {

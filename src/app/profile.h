@@ -15,6 +15,8 @@ struct ConnectionSettings {
   std::string port;
   std::string speed;
   std::string network_number;
+  // The port value as the file holds it (cut to 9 characters, case kept).
+  std::string port_as_saved{};
 };
 
 // The file's path in `directory`.
@@ -41,6 +43,13 @@ int SelectIndex(const std::vector<std::string>& items, std::string_view value, i
 // equal to it; failing that, a device name of this machine equal to it without
 // regard to case (ttyUSB0 is saved as typed and read back as TTYUSB0); else "COM1".
 int SelectPortIndex(const std::vector<std::string>& items, std::string_view value);
+
+// The same for a whole loaded setting: when nothing in the list matches and
+// the saved port is no COM name but a serial device present on this machine
+// ("pts/3", "ttyUSB0" plugged in after the list was made), it joins the list
+// as written and is chosen; COM names that match nothing still give "COM1".
+int ChoosePort(std::vector<std::string>& items, const ConnectionSettings& saved,
+               const std::string& device_dir = "/dev");
 
 // The lists of the connection window and their default items.
 std::vector<std::string> PortItems(const std::string& device_dir = "/dev");

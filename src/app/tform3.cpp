@@ -192,7 +192,9 @@ void TForm3::LoadConfiguration() {
   const ConnectionSettings saved = LoadConnectionSettings(ini_path_);
   std::vector<std::string> ports;
   for (int i = 0; i < ComboBox1->count(); ++i) ports.push_back(FromQt(ComboBox1->itemText(i)));
-  ComboBox1->setCurrentIndex(SelectPortIndex(ports, saved.port));
+  const int port_index = ChoosePort(ports, saved);
+  for (int i = ComboBox1->count(); i < static_cast<int>(ports.size()); ++i) ComboBox1->addItem(ToQt(ports[i]));
+  ComboBox1->setCurrentIndex(port_index);
   ComboBox2->setCurrentIndex(SelectIndex(SpeedItems(), saved.speed, kDefaultSpeedIndex));
   ComboBox3->setCurrentIndex(SelectIndex(NetworkNumberItems(), saved.network_number, kDefaultNetworkIndex));
   // An item chosen again shows its own text, also over text typed before.

@@ -94,6 +94,30 @@ TEST_F(ProfileTest, SavedValuesSelectListItems) {
   EXPECT_EQ(Get(), "[Communication]\r\nPort=com3\r\nSpeed=115200\r\nNCase=12\r\n");
 }
 
+TEST_F(ProfileTest, APresentDeviceOutsideTheListJoinsIt) {
+  const auto dev = dir_ / "dev";
+  std::filesystem::create_directories(dev / "pts");
+  std::filesystem::create_symlink("/dev/null", dev / "pts" / "7");  // a character device
+  std::ofstream(dev / "plain");
+  struct Case {
+    const char* saved;
+    const char* chosen;
+  };
+  const Case cases[] = {
+      {"pts/7", "pts/7"},  // present: added as written
+      {"pts/8", "COM1"},   // absent
+      {"plain", "COM1"},   // no device
+      {"com25", "COM1"},   // COM names keep the list's rule
+  };
+  for (const auto& c : cases) {
+    SaveConnectionSettings(path_, {c.saved, "9600", "1"});
+    auto items = PortItems(dev.string());
+    const int index = ChoosePort(items, LoadConnectionSettings(path_), dev.string());
+    EXPECT_EQ(items[index], c.chosen) << c.saved;
+    EXPECT_EQ(items.size(), std::string(c.chosen) == "COM1" ? 20u : 21u) << c.saved;
+  }
+}
+
 TEST_F(ProfileTest, PortListHoldsTheComNamesThenThisMachinesSerialPorts) {
   const auto dev = dir_ / "dev";
   std::filesystem::create_directories(dev);
