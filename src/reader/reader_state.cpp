@@ -1,8 +1,5 @@
 #include "reader/reader_state.h"
 
-#include <chrono>
-#include <thread>
-
 #include "link/link.h"
 #include "text/cp1251.h"
 
@@ -23,7 +20,7 @@ const std::string& type_choice_text(int index) {
 
 ReaderState::ReaderState()
     : type_text(type_choice_text(kChoiceCheckZ)),
-      wait_ms([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {}
+      wait_ms(link::Wait) {}
 
 std::string ReaderState::work_path(std::string_view name) const {
   if (work_dir.empty()) return std::string(name);

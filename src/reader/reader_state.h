@@ -60,7 +60,7 @@ struct ReaderState {
 
   // Seams of the run's surroundings.
   std::string work_dir;                // where "temp.xml" and "error.log" go; "" = current directory
-  std::function<void(int)> wait_ms;    // the fetch's pauses between failed exchanges
+  std::function<void(int)> wait_ms;    // pauses between failed exchanges; link::Wait by default
   ReaderLink link;
 
   // work_dir joined with a work file's name.
