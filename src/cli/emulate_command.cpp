@@ -1,10 +1,10 @@
 // tallyglass-cli emulate: a register on a pseudo-terminal, serving a journal.
 #include <signal.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,6 +31,19 @@ constexpr const char* kEmulateUsage =
 bool ParseInt(std::string_view text, int& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size();
+}
+
+bool ReadFile(const std::string& path, std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  const bool failed = std::ferror(file) != 0;
+  const int error = errno;
+  std::fclose(file);
+  errno = error;
+  return !failed;
 }
 
 int Fail(const std::string& message) {
@@ -72,9 +85,9 @@ int RunEmulate(int argc, char** argv) {
                  kEmulateUsage);
     return 2;
   }
-  std::ifstream file(journal_path, std::ios::binary);
-  std::string journal((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (!file.is_open() || file.bad()) return Fail("cannot read the journal '" + journal_path + "'");
+  std::string journal;
+  if (!ReadFile(journal_path, journal))
+    return Fail("cannot read the journal '" + journal_path + "': " + std::strerror(errno));
 
   emulator::RegisterEmulator emulator(journal, options);
   if (emulator.Documents().empty())

@@ -167,7 +167,9 @@ int RunRender(int argc, char** argv) {
   loader.clear();
   Listing listing;
   int status = 0;
-  if (!parse_and_load(text, model, loader)) {
+  std::string failure;
+  if (!parse_and_load(text, model, loader, &failure)) {
+    std::fprintf(stderr, "tallyglass-cli render: %s: %s\n", journal->c_str(), failure.c_str());
     listing.push_back(kBroken);
     status = 1;
   } else {
