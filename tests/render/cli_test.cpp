@@ -99,6 +99,23 @@ TEST_F(CliRenderTest, TypeAndRangeChooseTheDocuments) {
   EXPECT_NE(receipts.out.find("  000000132 "), std::string::npos);
 }
 
+TEST_F(CliRenderTest, FailedDocumentGoesToErrorLogAndTheRestIsPrinted) {
+  std::string text = ReadFile(TALLYGLASS_SOURCE_DIR "/samples/sample-journal.xml");
+  const auto at = text.find("NO=\"131\"");
+  ASSERT_NE(at, std::string::npos);
+  const auto tax = text.rfind("TX=\"1\"", at);  // the last sale line of receipt 131
+  ASSERT_NE(tax, std::string::npos);
+  text.replace(tax, 6, "TX=\"Z\"");
+  std::ofstream(dir_ / "journal.xml", std::ios::binary) << text;
+  const CliRun run = Render("journal.xml --type check --from 131 --to 132");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("the last reason is in error.log"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir_ / "error.log"), "receipt 131 (DI 513): tax group \"Z\" is not an integer\n");
+  EXPECT_EQ(Count(run.out, "ДП \"Компанія ZENTA\""), 2u);
+  EXPECT_EQ(run.out.find("  000000131 "), std::string::npos) << "receipt 131 stops before its footer";
+  EXPECT_NE(run.out.find("  000000132 "), std::string::npos);
+}
+
 TEST_F(CliRenderTest, BrokenJournalGivesTheFailureLineAndStatus1) {
   std::ofstream(dir_ / "broken.xml") << "<RQ V=\"1\"><DAT DI=\"1\"><C T=\"0\">";
   const CliRun run = Render("broken.xml --out listing.txt");
@@ -106,6 +123,12 @@ TEST_F(CliRenderTest, BrokenJournalGivesTheFailureLineAndStatus1) {
   EXPECT_EQ(run.out, "Непредвиденный сбой в структуре получаемой информации!\n");
   EXPECT_EQ(ReadFile(dir_ / "listing.txt"),
             Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!") + "\r\n");
+
+  // An envelope without documents is not broken: there is just nothing to show.
+  std::ofstream(dir_ / "empty.xml") << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n</RQ>";
+  const CliRun empty = Render("empty.xml");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "Запрашиваемые данные отсутствуют!\n");
 }
 
 TEST_F(CliRenderTest, UsageAndFileErrorsGiveStatus2) {
