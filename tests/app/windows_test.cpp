@@ -423,7 +423,6 @@ int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);  // the file dialog's memory stays out of the user's settings
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tallyglass");
-  QApplication::setApplicationDisplayName("Tallyglass");
   tallyglass::WindowsTest test;
   return QTest::qExec(&test, argc, argv);
 }
