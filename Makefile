@@ -31,5 +31,10 @@ bench: deps
 	@cmake --build build-release -j $(JOBS) --target tallyglass_bench
 	@build-release/bench/tallyglass_bench
 
+# The desktop program for a real register. Its fpinit.ini and work files
+# (temp.xml, error.log) live in $(BUILD)/run.
+run: build
+	@mkdir -p $(BUILD)/run && cd $(BUILD)/run && "$(abspath $(BUILD))/src/app/tallyglass"
+
 clean:
 	rm -rf $(BUILD) build-release
