@@ -23,13 +23,28 @@ inline constexpr int kBadMode = -10;
 inline constexpr int kFellSilent = -12;
 inline constexpr int kErrorReply = -15;
 inline constexpr int kBadCheckValue = -1000;
-// (The link's own additions, for faults the register protocol leaves open, are
-// declared beside these by the link itself.)
+// The link's own results, for faults the register protocol leaves open:
+// the tenth attempt ended with the frame refused, so no reply to the request
+// was read (ReplyBuffer holds the last poll's status text); EndSequence written.
+inline constexpr int kAllRefused = -16;
+// The reply text did not fit ReplyBuffer; the line was read to its end (CR and
+// both check bytes) and ReleaseSequence written. The buffer holds the first
+// kReplyBufferSize - 1 bytes of the text and no CR.
+inline constexpr int kReplyTooLong = -17;
+// The frame text is longer than 196 bytes or holds 0x00 or 0x0D; nothing was sent.
+inline constexpr int kBadRequestText = -18;
 
 inline constexpr std::size_t kReplyBufferSize = 1644;
 
+// Port names: "COMn" is /dev/ttyS(n-1), a name beginning with "/" is a path,
+// any other name lies under /dev/ ("ttyUSB0", "pts/3"). After kSettingsRefused
+// the port is closed again, so a later OpenPort of it can succeed.
 int OpenPort(std::string_view port_name, int speed);
+// 1 when the port was closed, -1 otherwise (also when none was open).
 int ClosePort();
+// 0 when the register answered with a status line (then in ReplyBuffer),
+// kNoLink after five failed attempts, kBadNetworkNumber (nothing sent) for a
+// number outside 1..99.
 int PollStation(int network_number);
 int RequestF(int network_number, std::string_view request_text, int mode, bool convert);
 int RequestB(int network_number, std::string_view request_text, int mode, bool convert);
@@ -42,5 +57,12 @@ std::string_view ReplyText();
 // Every byte written or read, for the service engineer's trace.
 using TraceSink = std::function<void(bool sent, const std::uint8_t* bytes, std::size_t count)>;
 void SetTraceSink(TraceSink sink);
+
+// The protocol's fixed waits (not the 300 ms read time-out) go through Wait,
+// so tests can record them instead of sleeping. An empty function restores
+// the real sleep.
+using WaitFunction = std::function<void(int ms)>;
+void SetWaitFunction(WaitFunction wait);
+void Wait(int ms);
 
 }  // namespace tallyglass::link
