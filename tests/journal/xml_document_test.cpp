@@ -1,0 +1,104 @@
+#include "journal/xml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "journal_test_support.h"
+
+namespace tallyglass {
+namespace {
+
+using testing_support::cp;
+using testing_support::Journal;
+using testing_support::journal_text;
+
+std::vector<std::string> child_names(xml_document& doc, node_view::node parent) {
+  std::vector<std::string> names;
+  for (auto n = doc.first_child(parent); n != nullptr; n = doc.next_sibling(n)) {
+    names.emplace_back(doc.name(n));
+  }
+  return names;
+}
+
+TEST(XmlDocument, PresentsNodesInOrderWithWhitespaceText) {
+  xml_document doc(journal_text(
+      R"(<DAT DI="1" TN="ПН 1"><C T="0"><L N="1">Ґанок №5</L><P/><!-- x --></C></DAT><MAC/>)"));
+  const auto root = doc.root();
+  EXPECT_EQ(doc.name(root), "RQ");
+  EXPECT_EQ(child_names(doc, root), (std::vector<std::string>{"#text", "DAT", "MAC", "#text"}));
+  const auto dat = doc.next_sibling(doc.first_child(root));
+  auto a = doc.first_attribute(dat);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(doc.attribute_name(a), "DI");
+  a = doc.next_attribute(a);
+  EXPECT_EQ(doc.attribute_name(a), "TN");
+  EXPECT_EQ(doc.attribute_value(a), cp("ПН 1"));
+  EXPECT_EQ(doc.next_attribute(a), nullptr);
+
+  const auto c = doc.first_child(dat);
+  EXPECT_EQ(child_names(doc, c), (std::vector<std::string>{"L", "P", "#comment"}));
+  std::string_view text;
+  EXPECT_TRUE(doc.only_child_text(doc.first_child(c), text));
+  EXPECT_EQ(text, cp("Ґанок №5"));
+  EXPECT_FALSE(doc.only_child_text(c, text));
+  EXPECT_FALSE(doc.only_child_text(doc.next_sibling(doc.first_child(c)), text));
+}
+
+TEST(XmlDocument, ReadsTheTextAsWindows1251WhateverItDeclares) {
+  xml_document doc(cp(R"(<?xml version="1.0" encoding="UTF-8"?><RQ V="ГРОШІ"/>)"));
+  EXPECT_EQ(doc.attribute_value(doc.first_attribute(doc.root())), cp("ГРОШІ"));
+}
+
+TEST(XmlDocument, AFailureCarriesTheParsersMessageAndPrintsNothing) {
+  ::testing::internal::CaptureStderr();
+  std::string message;
+  int line = 0;
+  try {
+    xml_document doc(journal_text("<DAT><C></DAT>"));
+  } catch (const XmlParseError& e) {
+    message = e.what();
+    line = e.line();
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_NE(message.find("line 3: Opening and ending tag mismatch: C"), std::string::npos)
+      << message;
+  EXPECT_EQ(line, 3);
+  for (const char* text : {"", "plain text", "<RQ><RQ>"}) {
+    EXPECT_THROW(xml_document{text}, XmlParseError) << text;
+  }
+}
+
+TEST(XmlDocument, NeitherSubstitutesEntitiesNorReadsFiles) {
+  const std::string dir = ::testing::TempDir();
+  const std::string secret = dir + "/journal_secret.txt";
+  const std::string dtd = dir + "/journal_defaults.dtd";
+  std::ofstream(secret) << "SECRET";
+  std::ofstream(dtd) << "<!ATTLIST DAT DI CDATA \"99\">";
+  const std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+                           "<!DOCTYPE RQ SYSTEM \"file://" + dtd + "\" [\r\n"
+                           "<!ENTITY inner \"12\">\r\n"
+                           "<!ENTITY outer SYSTEM \"file://" + secret + "\">\r\n"
+                           "<!ATTLIST MAC NT CDATA \"7\">\r\n"
+                           "]>\r\n"
+                           "<RQ V=\"1\"><DAT TN=\"&inner;\"><C T=\"0\"><L N=\"1\">&outer;</L>"
+                           "</C><TS>1</TS></DAT><MAC/></RQ>";
+  Journal j;
+  j.load_text(text);
+  const dat& d = j.model.dats[0];
+  EXPECT_EQ(d.DI, 0.f);  // no defaults from the external subset
+  EXPECT_EQ(j.model.macs[1].NT, 0.f);  // nor from the internal one
+  EXPECT_EQ(d.checks.at(0).l_lines.at(0).text, "");
+  EXPECT_EQ(j.model.doc_count, 1);
+  xml_document doc(text);
+  const auto dat_node = doc.first_child(doc.root());
+  EXPECT_EQ(doc.attribute_value(doc.first_attribute(dat_node)), "&inner;");
+  std::remove(secret.c_str());
+  std::remove(dtd.c_str());
+}
+
+}  // namespace
+}  // namespace tallyglass
