@@ -1,0 +1,133 @@
+#include "render/render_listing.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <set>
+#include <tuple>
+
+#include "render/compose.h"
+#include "render/receipt.h"
+#include "render/selection.h"
+#include "render/zreport.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+namespace {
+
+std::int32_t receipt_number(const dat& doc) {
+  const auto it = doc.checks.find(0);
+  return it == doc.checks.end() ? 0 : integer_part(it->second.end_line.NO);
+}
+
+std::int32_t zreport_number(const dat& doc) { return integer_part(record_at(doc.zvits, 0).NO); }
+
+// Replaces the log with the message of the latest failed document; a log that
+// cannot be written is given up silently, the listing matters more.
+void write_error_log(const std::string& path, const std::string& message) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(message.data(), 1, message.size(), f);
+  std::fputc('\n', f);
+  std::fclose(f);
+}
+
+std::string describe(const dat& doc) {
+  const std::string di = std::to_string(integer_part(doc.DI));
+  if (!doc.is_check) return "Z-report " + std::to_string(zreport_number(doc)) + " (DI " + di + ")";
+  return "receipt " + std::to_string(receipt_number(doc)) + " (DI " + di + ")";
+}
+
+}  // namespace
+
+std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which) {
+  std::int32_t result = 0;
+  for (std::int32_t p = 0; p < model.doc_count; ++p) {
+    const std::int32_t c = receipt_number(record_at(model.dats, p));
+    if (c > n) {
+      if (which == RangeEnd::start) result = std::max(p - 1, 0);
+      break;
+    }
+    result = p;
+    if (c == n) break;
+  }
+  return result;
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
+    const rq& model, const WalkList& walk, std::int32_t first, std::int32_t last) {
+  std::optional<std::size_t> first_index;
+  std::size_t last_index = 0;
+  for (std::size_t i = 0; i < walk.size(); ++i) {
+    const dat& doc = record_at(model.dats, walk[i].first);
+    if (doc.is_check) continue;
+    const std::int32_t number = zreport_number(doc);
+    if (number < first || number > last) continue;
+    if (!first_index) first_index = i;
+    last_index = i;
+  }
+  if (!first_index) return std::nullopt;
+  const std::int32_t start = walk[*first_index].first;
+  return std::pair{start, start + static_cast<std::int32_t>(last_index - *first_index)};
+}
+
+void render_listing(rq& model, int type_choice, std::int32_t first_number,
+                    std::int32_t last_number, sootv& /*zvit_state*/, sootv& di_by_position,
+                    Listing& listing, const std::string& error_log_path) {
+  static const std::string kNoData = Utf8ToCp1251("Запрашиваемые данные отсутствуют!");
+  const rq& docs = model;
+
+  di_by_position.clear();
+  for (std::int32_t p = 0; p < docs.doc_count; ++p) {
+    di_by_position.set(p, integer_part(record_at(docs.dats, p).DI));
+  }
+  if (docs.doc_count < 1) {
+    listing.push_back(kNoData);
+    return;
+  }
+
+  WalkList walk = di_by_position.ordered_copy();
+  std::stable_sort(walk.begin(), walk.end(),
+                   [](const auto& a, const auto& b) { return a.second < b.second; });
+
+  std::int32_t start = 0;
+  std::int32_t end = 0;
+  if (type_choice == kChoiceZ) {
+    // The loaded Z-reports themselves tell where the range lies; the walk
+    // below still skips any other Z-report met in between and any second copy
+    // of one already rendered.
+    const auto range = find_zreport_range(docs, walk, first_number, last_number);
+    if (!range) return;
+    std::tie(start, end) = *range;
+  } else {
+    start = find_position(docs, first_number, RangeEnd::start);
+    end = find_position(docs, last_number, RangeEnd::end);
+  }
+
+  auto it = std::find_if(walk.begin(), walk.end(), [start](const auto& pair) { return pair.first == start; });
+  std::set<std::int32_t> zreports_done;
+  for (std::int64_t left = std::int64_t{end} - start + 1; it != walk.end() && left > 0; ++it, --left) {
+    const std::int32_t position = it->first;
+    const dat& doc = record_at(docs.dats, position);
+    try {
+      if (doc.is_check) {
+        if (type_choice == kChoiceCheck || type_choice == kChoiceCheckZ) {
+          render_receipt(docs, position, listing);
+        } else if (type_choice == kChoiceService && record_at(doc.checks, 0).T == 2) {
+          render_service_receipt(docs, position, listing);
+        }
+      } else if (type_choice == kChoiceCheckZ) {
+        render_zreport(docs, position, listing);
+      } else if (type_choice == kChoiceZ) {
+        const std::int32_t number = zreport_number(doc);
+        if (number >= first_number && number <= last_number && zreports_done.insert(number).second) {
+          render_zreport(docs, position, listing);
+        }
+      }
+    } catch (const std::exception& failure) {
+      write_error_log(error_log_path, describe(doc) + ": " + failure.what());
+    }
+  }
+}
+
+}  // namespace tallyglass

@@ -1,0 +1,29 @@
+#pragma once
+// Which loaded documents a request covers, as load positions.
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "journal/model.h"
+
+namespace tallyglass {
+
+enum class RangeEnd { start, end };
+
+// For the receipt choices: the load position of the receipt numbered n, or,
+// when there is none, the last position before the first receipt numbered
+// above n (0 when that is the first one). Z-report documents count as
+// numbered 0.
+std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which);
+
+// (load position, DI) pairs in DI order; equal DI keep their load order.
+using WalkList = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
+// For the "Z-отчет" choice: the start position and an end such that the walk
+// of end - start + 1 pairs from the start's pair covers, in DI order, every
+// loaded Z-report numbered first to last. Nothing when none is loaded.
+std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
+    const rq& model, const WalkList& walk, std::int32_t first, std::int32_t last);
+
+}  // namespace tallyglass
