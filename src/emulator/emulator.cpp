@@ -434,7 +434,9 @@ void RegisterEmulator::Send(std::string_view bytes) {
   const auto start = std::max({std::chrono::steady_clock::now(), received_until_, sent_until_});
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+    // Before start the elapsed time is negative: nothing is due yet.
+    const auto elapsed = std::max(std::chrono::steady_clock::now() - start,
+                                  std::chrono::steady_clock::duration::zero());
     const std::size_t due = std::min<std::size_t>(bytes.size(), elapsed / byte_time);
     if (due > done) {
       if (!write_all(bytes.data() + done, due - done)) return;

@@ -1,0 +1,64 @@
+#pragma once
+// The reader's windows on a terminal: messages and the no-link question on
+// standard error, the progress line on standard error when it is a terminal,
+// Ctrl-C in place of the busy notice's close box.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "reader/reader_ui.h"
+
+namespace tallyglass::cli {
+
+class CliUi : public ReaderUi {
+ public:
+  // network_text: the --case text; keep_going answers the no-link question
+  // with Retry; show_progress writes the progress line.
+  CliUi(std::string network_text, bool keep_going, bool show_progress);
+  ~CliUi() override;
+
+  void inform(std::string_view text) override;
+  bool ask_retry(std::string_view caption, std::string_view text) override;
+  void pump() override {}
+  void show_busy(std::string_view, std::string_view) override {}
+  void progress(std::string_view line) override;
+  void hide_busy() override {}
+  void raise_busy() override {}
+  bool app_active() override { return true; }
+  void show_query() override {}
+  void hide_query() override {}
+  std::string network_number_text() override { return network_text_; }
+  bool stop_requested() override;
+  void set_stop_requested(bool stop) override;
+
+ private:
+  std::string network_text_;
+  bool keep_going_;
+  bool show_progress_;
+  bool progress_shown_ = false;
+  bool stop_ = false;
+};
+
+// Writes every byte of the line to a stream in hex, one line per burst in
+// one direction: "12:04:05.123 -> FF FF 06" (sent) or "<-" (received).
+class TraceWriter {
+ public:
+  explicit TraceWriter(std::FILE* out) : out_(out) {}
+  ~TraceWriter() { flush(); }
+  void add(bool sent, const std::uint8_t* bytes, std::size_t count);
+  void flush();
+
+ private:
+  std::FILE* out_;
+  bool sent_ = false;
+  std::vector<std::uint8_t> pending_;
+  std::chrono::system_clock::time_point first_;
+  std::chrono::steady_clock::time_point last_;
+};
+
+// Windows-1251 text as UTF-8 on a stream, with a newline.
+void print_line(std::FILE* out, std::string_view cp1251);
+
+}  // namespace tallyglass::cli

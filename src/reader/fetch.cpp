@@ -1,0 +1,120 @@
+#include "reader/fetch.h"
+
+#include <charconv>
+#include <system_error>
+
+#include "link/link.h"
+#include "reader/query.h"
+#include "reader/save_listing.h"
+#include "text/base64.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+
+int request_by_numbers(ReaderState& state, ReaderUi& ui) {
+  if (!check_numbers(state, ui)) return 1;
+  const int code = state.type_index == kChoiceZ ? kClassZ : kClassCheck;
+  fetch_range(state, ui, state.first_number, state.last_number, code);
+  return 0;
+}
+
+int request_by_dates(ReaderState& state, ReaderUi& ui) {
+  if (!check_dates(state, ui)) return 1;
+  std::int32_t first = 1;
+  std::int32_t last = 1;
+  lookup_range(state, ui, first, last);
+  state.model.check_no_min = first;
+  state.model.check_no_max = last;
+  state.first_number = first;
+  state.last_number = last;
+  fetch_range(state, ui, first, last, kClassCheck);
+  return 0;
+}
+
+std::string progress_line(std::int32_t n, std::int32_t first, std::int32_t last) {
+  const float done = static_cast<float>(std::int64_t{n} - first);
+  const float all = static_cast<float>(std::int64_t{last} + 1 - first);
+  const float percent = done / all * 100.0f;
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, percent,
+                                 std::chars_format::fixed, 2).ptr;
+  return std::string(buffer, end) + "%     " + int_text(n);
+}
+
+namespace {
+
+// One document's parts into buffer. Returns false when the user asked to stop.
+bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, int& failures,
+                    std::string& buffer) {
+  static const std::string kNoLinkCaption = Utf8ToCp1251("Нет связи!");
+  static const std::string kNoLinkText = Utf8ToCp1251("Повторить");
+  const std::string prefix = int_text(code) + ";" + int_text(n) + ";";
+  int part = 0;
+  while (part < kMaxParts) {
+    const std::string request = prefix + int_text(part) + ";";
+    // The network number is read anew for every exchange.
+    const int network_number = field_to_int(ui.network_number_text());
+    const int result = state.link.request_b(network_number, request, 0, true);
+    if (result > 0) {
+      const std::string reply = state.link.reply_text();
+      if (reply.size() >= 2 && reply[0] == 'D' && reply[1] == ';') {
+        failures = 0;  // the register says the document is complete
+        return true;
+      }
+      const std::string piece = DecodeBase64(reply);
+      buffer += piece;
+      if (piece.size() < kShortPiece) return true;
+      ++part;
+      continue;
+    }
+    if (result == link::kNoLink && !ui.ask_retry(kNoLinkCaption, kNoLinkText))
+      ui.set_stop_requested(true);
+    if (ui.stop_requested()) return false;
+    state.wait_ms(kFailurePauseMs);
+    if (++failures >= kFailureLimit) {
+      buffer.clear();  // abandoned: recorded as nothing came back
+      failures = 0;
+      return true;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int32_t last, int code) {
+  static const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
+  ui.raise_busy();
+  state.raw_list.clear();
+  state.raw_list.push_back(kDeclaration);
+  state.raw_list.push_back("<RQ V=\"1\">");
+  int failures = 0;
+  std::string buffer;
+  // 64-bit so that a range ending at the largest number still ends.
+  for (std::int64_t m = first; m <= last; ++m) {
+    const auto n = static_cast<std::int32_t>(m);
+    sootv& table = state.type_index == kChoiceZ ? state.zvit_state : state.check_state;
+    if (table.get(n) != 0) continue;  // fetched before
+    ui.pump();
+    buffer.clear();
+    if (!fetch_document(state, ui, n, code, failures, buffer)) break;
+    if (ui.stop_requested()) break;  // asked during this document: neither added nor recorded
+    if (buffer.empty()) {
+      table.set(n, 2);
+    } else {
+      state.raw_list.push_back(buffer);
+      table.set(n, 1);
+    }
+    if (ui.app_active()) ui.progress(progress_line(n, first, last));
+  }
+  state.raw_list.push_back("</RQ>");
+  // "temp.xml" is only a copy for the user: failing to write it is reported,
+  // and the collected documents still go on to be loaded and rendered.
+  try {
+    write_crlf_lines(state.raw_list, state.work_path("temp.xml"));
+  } catch (const std::system_error& e) {
+    ui.inform(e.what());
+  }
+}
+
+}  // namespace tallyglass

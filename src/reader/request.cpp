@@ -1,0 +1,83 @@
+#include "reader/request.h"
+
+#include <exception>
+
+#include "journal/parse_load.h"
+#include "reader/fetch.h"
+#include "reader/save_listing.h"
+#include "render/render_listing.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+namespace {
+
+std::string join_crlf(const std::vector<std::string>& lines) {
+  std::string text;
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
+  text.reserve(size);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += "\r\n";
+    text += lines[i];
+  }
+  return text;
+}
+
+// Back to idle: the busy notice's second line emptied, the notice hidden, the
+// query window shown.
+void back_to_query(ReaderUi& ui) {
+  ui.progress("");
+  ui.hide_busy();
+  ui.show_query();
+}
+
+}  // namespace
+
+RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
+  static const std::string kCaption = Utf8ToCp1251("ВНИМАНИЕ!!!!");
+  static const std::string kLoading = Utf8ToCp1251("ИДЁТ ЗАГРУЗКА ДАННЫХ....");
+  static const std::string kStructure =
+      Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!");
+  static const std::string kOtherRange =
+      Utf8ToCp1251("Попробуйте выбрать другой диапазон номеров или дат!");
+
+  RequestResult result;
+  ui.set_stop_requested(false);
+  try {
+    state.loader.clear();
+    ui.hide_query();
+    ui.show_busy(kCaption, kLoading);
+    const int refused =
+        mode == kByDates ? request_by_dates(state, ui) : request_by_numbers(state, ui);
+    if (refused != 0) {
+      result.outcome = RequestOutcome::kRefused;
+    } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {
+      state.listing.clear();
+      render_listing(state.model, state.type_index, state.first_number, state.last_number,
+                     state.zvit_state, state.di_by_position, state.listing,
+                     state.work_path("error.log"));
+    } else {
+      back_to_query(ui);
+      state.listing.push_back(kStructure);
+      result.outcome = RequestOutcome::kStructureFailure;
+    }
+    back_to_query(ui);
+  } catch (const std::exception& e) {
+    back_to_query(ui);
+    state.listing.push_back(kStructure);
+    state.listing.push_back(kOtherRange);
+    result.outcome = RequestOutcome::kFailed;
+    result.error = e.what();
+  } catch (...) {
+    back_to_query(ui);
+    state.listing.push_back(kStructure);
+    state.listing.push_back(kOtherRange);
+    result.outcome = RequestOutcome::kFailed;
+    result.error = "unknown failure";
+  }
+  return result;
+}
+
+void save(const ReaderState& state, const std::string& path) { save_listing(state.listing, path); }
+
+}  // namespace tallyglass

@@ -1,0 +1,216 @@
+#include "reader/query.h"
+
+#include <gtest/gtest.h>
+
+#include "reader_fakes.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+namespace {
+
+using testing::RecordingUi;
+using testing::ScriptedRegister;
+
+TEST(NumberCheck, StoresBothNumbersAndNamesTheFirstBrokenRule) {
+  struct Case {
+    const char* first;
+    const char* last;
+    bool accepted;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"0", "5", false, "Началный номер должен быть >0!"},
+      {"7", "5", false, "Конечный номер должен быть не меньше начального!"},
+      {"-3", "-5", false, "Началный номер должен быть >0!"},
+      {"5", "5", true, nullptr},
+      {"1", "2147483647", true, nullptr},
+  };
+  for (const auto& c : cases) {
+    ReaderState state;
+    RecordingUi ui;
+    state.Edit1 = c.first;
+    state.Edit2 = c.last;
+    EXPECT_EQ(check_numbers(state, ui), c.accepted) << c.first << ".." << c.last;
+    EXPECT_EQ(state.first_number, field_to_int(c.first));
+    EXPECT_EQ(state.last_number, field_to_int(c.last));
+    if (c.message) {
+      EXPECT_EQ(ui.messages, std::vector<std::string>{c.message}) << c.first << ".." << c.last;
+    } else {
+      EXPECT_TRUE(ui.messages.empty()) << c.first << ".." << c.last;
+    }
+    EXPECT_EQ(state.Edit1, c.first);  // the fields stay as typed
+  }
+}
+
+TEST(NumberCheck, NonNumericFieldIsAConversionFailure) {
+  ReaderState state;
+  RecordingUi ui;
+  state.Edit1 = "1x";
+  EXPECT_THROW(check_numbers(state, ui), FieldConversionError);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(DateCheck, ComparesTwoDigitDatesAndIgnoresTimes) {
+  struct Case {
+    const char *from_date, *from_time, *to_date, *to_time;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"31.12.99", "00:00", "01.01.00", "00:00", false},  // year 99 is later than 00
+      {"07.04.16", "18:00", "07.04.16", "09:00", true},
+      {"01.04.16", "00:00", "07.04.16", "13:45", true},
+      {"02.05.16", "00:00", "01.05.16", "23:59", false},
+      {"01.05.16", "00:00", "30.04.17", "00:00", true},
+  };
+  for (const auto& c : cases) {
+    ReaderState state;
+    RecordingUi ui;
+    state.Edit4 = c.from_date;
+    state.Edit6 = c.from_time;
+    state.Edit5 = c.to_date;
+    state.Edit7 = c.to_time;
+    const std::string name = std::string(c.from_date) + " " + c.from_time + " .. " + c.to_date;
+    EXPECT_EQ(check_dates(state, ui), c.accepted) << name;
+    if (c.accepted) {
+      EXPECT_TRUE(ui.messages.empty()) << name;
+    } else {
+      EXPECT_EQ(ui.messages,
+                std::vector<std::string>{"Конечная дата должна быть не меньше начальной!"})
+          << name;
+    }
+  }
+}
+
+TEST(FormCreate, TakesTheDefaultsFromTheClock) {
+  struct Case {
+    local_time now;
+    const char *start_date, *end_date, *end_time;
+  };
+  const Case cases[] = {
+      {{2016, 1, 15, 9, 5}, "01.12.15", "15.01.16", "09:05"},
+      {{2000, 1, 10, 23, 59}, "01.12.99", "10.01.00", "23:59"},
+      {{2016, 3, 31, 0, 0}, "01.02.16", "31.03.16", "00:00"},
+      {{2009, 11, 5, 12, 30}, "01.10.09", "05.11.09", "12:30"},
+  };
+  for (const auto& c : cases) {
+    ReaderState state;
+    state.type_index = kChoiceNone;
+    form_create(state, c.now);
+    EXPECT_EQ(state.Edit4, c.start_date) << c.end_date;
+    EXPECT_EQ(state.Edit5, c.end_date);
+    EXPECT_EQ(state.Edit6, "00:00");
+    EXPECT_EQ(state.Edit7, c.end_time) << c.end_date;
+    EXPECT_EQ(state.type_index, kChoiceCheckZ);
+    EXPECT_EQ(Cp1251ToUtf8(state.type_text), "Чек+Z-отчет");
+    EXPECT_EQ(state.Edit1, "1");
+    EXPECT_EQ(state.Edit2, "1");
+    EXPECT_EQ(state.Edit3, "583016");
+  }
+}
+
+TEST(FieldValues, DateAndTimeForms) {
+  const date_e d = date_e::from_text("07.04.16");
+  EXPECT_EQ(d.day, 7);
+  EXPECT_EQ(d.month, 4);
+  EXPECT_EQ(d.year, 16);
+  EXPECT_EQ(d.request_form(), "07;04;16;");
+  EXPECT_EQ(d.display_form(), "07.04.16");
+  EXPECT_EQ(time_e::from_text("13:45").request_form(), "13;45;");
+  EXPECT_EQ(time_e::from_text("9:05").request_form(), "00;00;");  // ":" not third: 00:00
+  EXPECT_THROW(date_e::from_text("07.04."), FieldConversionError);
+  EXPECT_THROW(time_e::from_text("  :  "), FieldConversionError);
+}
+
+TEST(FieldValues, IntegerConversion) {
+  EXPECT_EQ(field_to_int(" 12"), 12);
+  EXPECT_EQ(field_to_int("-3"), -3);
+  EXPECT_EQ(field_to_int("+7"), 7);
+  EXPECT_EQ(field_to_int("-2147483648"), INT32_MIN);
+  for (const char* bad : {"", " ", "12 ", "1.5", "abc", "2147483648", "-", "99999999999999"})
+    EXPECT_THROW(field_to_int(bad), FieldConversionError) << "'" << bad << "'";
+}
+
+TEST(ReplyField, FieldsBeforeAndBetweenSemicolons) {
+  EXPECT_EQ(reply_field("17;42;", 1), 17);
+  EXPECT_EQ(reply_field("17;42;", 2), 42);
+  EXPECT_EQ(reply_field("17;42", 2), 42);
+  EXPECT_THROW(reply_field(";42;", 1), FieldConversionError);
+  EXPECT_THROW(reply_field("17;;", 2), FieldConversionError);
+  EXPECT_THROW(reply_field("17", 1), FieldConversionError);
+}
+
+class LookupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reg.install(state);
+    state.Edit4 = "01.04.16";
+    state.Edit6 = "00:00";
+    state.Edit5 = "07.04.16";
+    state.Edit7 = "13:45";
+    ui.network = "7";
+  }
+  ReaderState state;
+  RecordingUi ui;
+  ScriptedRegister reg;
+};
+
+TEST_F(LookupTest, SendsThePeriodAndReadsTheTwoNumbers) {
+  reg.answer_f = [](const std::string&) { return ScriptedRegister::Answer{34, "17;42;"}; };
+  return_numbers(state, ui);
+  EXPECT_EQ(reg.requests, std::vector<std::string>{"F;01;04;16;00;00;07;04;16;13;45;"});
+  EXPECT_EQ(reg.network_numbers, std::vector<int>{7});
+  EXPECT_EQ(state.Edit1, "17");
+  EXPECT_EQ(state.Edit2, "42");
+  EXPECT_EQ(state.model.check_no_min, 17);
+  EXPECT_EQ(state.model.check_no_max, 42);
+}
+
+TEST_F(LookupTest, NoAnswerLeavesOneAndOneWithoutAMessage) {
+  state.model.check_no_min = 5;
+  state.model.check_no_max = 9;
+  reg.answer_f = [](const std::string&) { return ScriptedRegister::Answer{-12, ""}; };
+  return_numbers(state, ui);
+  EXPECT_EQ(state.Edit1, "1");
+  EXPECT_EQ(state.Edit2, "1");
+  EXPECT_EQ(state.model.check_no_min, 1);
+  EXPECT_EQ(state.model.check_no_max, 1);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(LookupTest, BadReplyOrNetworkNumberIsThrownWithModelAndFieldsUnchanged) {
+  state.Edit1 = "3";
+  state.Edit2 = "4";
+  state.model.check_no_min = 3;
+  state.model.check_no_max = 4;
+  reg.answer_f = [](const std::string&) { return ScriptedRegister::Answer{34, "17;x;"}; };
+  EXPECT_THROW(return_numbers(state, ui), FieldConversionError);
+  ui.network = "один";
+  EXPECT_THROW(return_numbers(state, ui), FieldConversionError);
+  EXPECT_EQ(reg.requests.size(), 1u);  // the second never reached the line
+  EXPECT_EQ(state.Edit1, "3");
+  EXPECT_EQ(state.Edit2, "4");
+  EXPECT_EQ(state.model.check_no_min, 3);
+  EXPECT_EQ(state.model.check_no_max, 4);
+}
+
+TEST(TypeChange, FillsTheNumberFieldsFromTheChosenRange) {
+  ReaderState state;
+  state.type_index = kChoiceZ;
+  type_change(state);  // nothing loaded yet
+  EXPECT_EQ(state.Edit1, "0");
+  EXPECT_EQ(state.Edit2, "0");
+  state.model.note_zvit_no(12);
+  state.model.note_zvit_no(15);
+  state.model.note_check_no(301);
+  state.model.note_check_no(340);
+  type_change(state);
+  EXPECT_EQ(state.Edit1 + ".." + state.Edit2, "12..15");
+  for (int index : {kChoiceCheck, kChoiceCheckZ, kChoiceService, kChoiceNone}) {
+    state.type_index = index;
+    type_change(state);
+    EXPECT_EQ(state.Edit1 + ".." + state.Edit2, "301..340") << index;
+  }
+}
+
+}  // namespace
+}  // namespace tallyglass
