@@ -1,0 +1,46 @@
+// The desktop program: the four windows over the core.
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+
+#include "app/tform3.h"
+#include "app/tform4.h"
+#include "app/tform53.h"
+#include "app/tform54.h"
+
+namespace {
+
+// Shows a failure no handler caught in the standard error box and goes on.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      QMessageBox::critical(nullptr, applicationDisplayName(), QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+      QMessageBox::critical(nullptr, applicationDisplayName(), "Unknown failure");
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Application app(argc, argv);
+  QApplication::setApplicationName("Tallyglass");
+  QApplication::setApplicationDisplayName("Tallyglass");
+
+  using namespace tallyglass;
+  TForm3 form3;
+  TForm53 form53(&form3);
+  TForm54 form54;
+  TForm4 form4(&form3);
+  form3.SetForms(&form53, &form54, &form4);
+  form53.SetBusyNotice(&form4);
+
+  form3.show();
+  return app.exec();
+}

@@ -1,0 +1,116 @@
+#pragma once
+// The connection window, the program's main window: port, speed and network
+// number, connect and disconnect, the journal menu and the About entry.
+#include <QColor>
+#include <QMainWindow>
+#include <string>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+namespace tallyglass {
+
+class TForm4;
+class TForm53;
+class TForm54;
+
+// The connection indicator: a filled rounded rectangle.
+class TShape : public QWidget {
+ public:
+  explicit TShape(QWidget* parent);
+  QColor Brush() const { return brush_; }
+  void SetBrush(const QColor& color);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QColor brush_;
+};
+
+class TForm3 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm3(QWidget* parent = nullptr);
+  ~TForm3() override;
+
+  // The windows opened from here, created after this one.
+  void SetForms(TForm53* query, TForm54* about, TForm4* busy);
+
+  // The pauses of the activation sequence (the USB probe, then the settling);
+  // tests make them shorter.
+  struct ActivationWaits {
+    int probe_ms = 100;
+    int settle_ms = 1000;
+  };
+  void SetActivationWaits(ActivationWaits waits) { waits_ = waits; }
+
+  // Shared state read by the other windows and the reader.
+  const QString& VersionText() const { return version_text_; }
+  bool AppActive() const { return app_active_; }
+  bool StopRequested() const { return stop_requested_; }
+  void SetStopRequested(bool stop) { stop_requested_ = stop; }
+  bool Connected() const { return connected_; }
+  const std::string& IniPath() const { return ini_path_; }
+  QString NetworkNumberText() const;
+  QString StatusText() const;
+  int ActivationCount() const { return activation_count_; }
+
+  // Controls, named as the window defines them.
+  QGroupBox* GroupBox1;
+  QLabel* Label1;
+  QComboBox* ComboBox1;
+  QLabel* Label2;
+  QComboBox* ComboBox2;
+  QLabel* Label3;
+  QComboBox* ComboBox3;
+  TShape* Shape1;
+  QPushButton* Button3;
+  QPushButton* Button1;
+  QStatusBar* StatusBar1;
+  QLabel* StatusPanel;  // the status bar's one simple text panel
+  QMenu* N2;
+  QAction* N45;
+  QAction* N5;
+
+ public slots:
+  void FormActivate();
+  void Button3Click();
+  void Button1Click();
+  void N45Click();
+  void N5Click();
+  void ApplicationEvents1Activate();
+  void ApplicationEvents1Deactivate();
+
+ signals:
+  // The activation sequence has run to its end.
+  void Activated();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FormCreate();
+  void LoadConfiguration();
+  void SetDisconnected();
+
+  TForm53* query_ = nullptr;
+  TForm54* about_ = nullptr;
+  TForm4* busy_ = nullptr;
+  ActivationWaits waits_;
+  QString version_text_;
+  bool app_active_ = false;
+  bool stop_requested_ = false;
+  bool connected_ = false;
+  bool activation_pending_ = false;
+  int activation_count_ = 0;
+  std::string ini_path_;
+};
+
+}  // namespace tallyglass

@@ -1,0 +1,307 @@
+#include "app/tform53.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <system_error>
+
+#include "app/dialogs.h"
+#include "app/listing_model.h"
+#include "app/qt_text.h"
+#include "app/tform3.h"
+#include "app/tform4.h"
+#include "reader/query.h"
+#include "reader/request.h"
+
+namespace tallyglass {
+namespace {
+
+constexpr int kItemHeight = 14;
+
+// "Courier New" (Liberation Mono on Linux, with the same metrics), else the
+// system's fixed-pitch font.
+QFont ListingFont() {
+  QFont font("Courier New");
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPixelSize(12);
+  if (!QFontInfo(font).fixedPitch()) {
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(12);
+  }
+  return font;
+}
+
+QListView* MakeList(QWidget* parent, ListingModel* model, const QFont& font) {
+  auto* view = new QListView(parent);
+  view->setFont(font);
+  view->setUniformItemSizes(true);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  view->setModel(model);
+  view->setGeometry(24, 8, 473, 569);
+  return view;
+}
+
+QLabel* MakeLabel(const char* text, QWidget* parent, int x, int y) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(x, y, 118, 24);
+  return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, int x, int y, int width) {
+  auto* edit = new QLineEdit(parent);
+  edit->setGeometry(x, y, width, 24);
+  return edit;
+}
+
+QLineEdit* MakeMasked(QWidget* parent, int x, int y, int width, const char* mask, const char* hint) {
+  QLineEdit* edit = MakeEdit(parent, x, y, width);
+  edit->setInputMask(mask);
+  edit->setToolTip(hint);
+  return edit;
+}
+
+QPushButton* MakeButton(const char* text, QWidget* parent, int x, int y, int width) {
+  auto* button = new QPushButton(text, parent);
+  button->setGeometry(x, y, width, 28);
+  return button;
+}
+
+}  // namespace
+
+TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connection_(connection) {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setWindowTitle("Форма запроса и отображения данных");
+  setFixedSize(833, 638);
+
+  const QFont font = ListingFont();
+  raw_model_ = new ListingModel(&state_.raw_list, this);
+  listing_model_ = new ListingModel(&state_.listing, this);
+  const QFontMetrics metrics(font);
+  listing_model_->SetItemSize(metrics.horizontalAdvance(QLatin1Char('0')), kItemHeight);
+  raw_model_->SetItemSize(metrics.horizontalAdvance(QLatin1Char('0')), kItemHeight);
+  // The raw list lies beneath the listing, out of sight.
+  ListBox1 = MakeList(this, raw_model_, font);
+  ListBox1->setObjectName("ListBox1");
+  ListBox1->hide();
+  ListBox2 = MakeList(this, listing_model_, font);
+  ListBox2->setObjectName("ListBox2");
+
+  GroupBox1 = new QGroupBox("по номерам", this);
+  GroupBox1->setGeometry(520, 24, 281, 201);
+  Label1 = MakeLabel("Тип документа", GroupBox1, 12, 26);
+  ComboBox1 = new QComboBox(GroupBox1);
+  ComboBox1->setObjectName("ComboBox1");
+  ComboBox1->setEditable(true);
+  ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox1->setGeometry(136, 26, 133, 24);
+  for (int i = kChoiceZ; i <= kChoiceService; ++i) ComboBox1->addItem(ToQt(type_choice_text(i)));
+  Label4 = MakeLabel("Пароль", GroupBox1, 12, 60);
+  Edit3 = MakeEdit(GroupBox1, 136, 60, 133);
+  Label2 = MakeLabel("Начальный номер", GroupBox1, 12, 94);
+  Edit1 = MakeEdit(GroupBox1, 136, 94, 133);
+  Label3 = MakeLabel("Конечный номер", GroupBox1, 12, 128);
+  Edit2 = MakeEdit(GroupBox1, 136, 128, 133);
+  Button1 = MakeButton("Получить", GroupBox1, 136, 162, 133);
+  Button1->setObjectName("Button1");
+  Button6 = MakeButton("Печать на РРО", GroupBox1, 12, 162, 118);
+  Button6->setEnabled(false);
+  Button6->hide();
+
+  GroupBox2 = new QGroupBox("по датам", this);
+  GroupBox2->setGeometry(520, 248, 281, 185);
+  Label5 = MakeLabel("Начальная дата", GroupBox2, 12, 26);
+  Edit4 = MakeMasked(GroupBox2, 136, 26, 133, "00.00.99", "дд.мм.гг");
+  Label6 = MakeLabel("Конечная дата", GroupBox2, 12, 60);
+  Edit5 = MakeMasked(GroupBox2, 136, 60, 133, "00.00.99", "дд.мм.гг");
+  Label7 = MakeLabel("Время", GroupBox2, 12, 94);
+  Edit6 = MakeMasked(GroupBox2, 136, 94, 62, "09:99", "чч:мм");
+  Edit7 = MakeMasked(GroupBox2, 207, 94, 62, "09:99", "чч:мм");
+  Button4 = MakeButton("Получить", GroupBox2, 12, 140, 118);
+  Button4->setObjectName("Button4");
+  Button5 = MakeButton("Вернуть номера", GroupBox2, 136, 140, 133);
+  Button5->setObjectName("Button5");
+
+  Button3 = MakeButton("Сохранить", this, 720, 456, 81);
+  Button3->setObjectName("Button3");
+  Button2 = MakeButton("Закрыть", this, 720, 504, 81);
+  Button2->setObjectName("Button2");
+
+  SaveDialog1 = new QFileDialog(this);
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1->setDefaultSuffix("txt");
+  SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+
+  connect(ComboBox1, &QComboBox::activated, this, &TForm53::ComboBox1Change);
+  connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+    // Typed text selects the entry it spells, else none.
+    const int index = ComboBox1->findText(text, Qt::MatchExactly);
+    if (index != ComboBox1->currentIndex()) {
+      const int cursor = ComboBox1->lineEdit()->cursorPosition();
+      const QSignalBlocker block(ComboBox1);
+      ComboBox1->setCurrentIndex(index);
+      ComboBox1->setEditText(text);
+      ComboBox1->lineEdit()->setCursorPosition(cursor);
+    }
+    ComboBox1Change();
+  });
+  connect(Button1, &QPushButton::clicked, this, &TForm53::Button1Click);
+  connect(Button4, &QPushButton::clicked, this, &TForm53::Button4Click);
+  connect(Button5, &QPushButton::clicked, this, &TForm53::Button5Click);
+  connect(Button3, &QPushButton::clicked, this, &TForm53::Button3Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm53::Button2Click);
+
+  FormCreate();
+}
+
+TForm53::~TForm53() = default;
+
+void TForm53::FormCreate() {
+  form_create(state_, current_local_time());
+  PushFields();
+}
+
+void TForm53::PullFields() {
+  state_.Edit1 = FromQt(Edit1->text());
+  state_.Edit2 = FromQt(Edit2->text());
+  state_.Edit3 = FromQt(Edit3->text());
+  state_.Edit4 = FromQt(Edit4->displayText());
+  state_.Edit5 = FromQt(Edit5->displayText());
+  state_.Edit6 = FromQt(Edit6->displayText());
+  state_.Edit7 = FromQt(Edit7->displayText());
+  state_.type_index = ComboBox1->currentIndex();
+  state_.type_text = FromQt(ComboBox1->currentText());
+}
+
+void TForm53::PushFields() {
+  Edit1->setText(ToQt(state_.Edit1));
+  Edit2->setText(ToQt(state_.Edit2));
+  Edit3->setText(ToQt(state_.Edit3));
+  Edit4->setText(ToQt(state_.Edit4));
+  Edit5->setText(ToQt(state_.Edit5));
+  Edit6->setText(ToQt(state_.Edit6));
+  Edit7->setText(ToQt(state_.Edit7));
+  const QSignalBlocker block(ComboBox1);
+  ComboBox1->setCurrentIndex(state_.type_index);
+  ComboBox1->setEditText(state_.type_index >= 0 ? ComboBox1->itemText(state_.type_index)
+                                                : ToQt(state_.type_text));
+}
+
+void TForm53::RefreshLists() {
+  listing_model_->Refresh();
+  raw_model_->Refresh();
+}
+
+void TForm53::ShowModally() {
+  setWindowModality(Qt::ApplicationModal);
+  show();
+  raise();
+  activateWindow();
+}
+
+void TForm53::ComboBox1Change() {
+  PullFields();
+  type_change(state_);
+  Edit1->setText(ToQt(state_.Edit1));
+  Edit2->setText(ToQt(state_.Edit2));
+}
+
+void TForm53::RunRequest(int mode) {
+  PullFields();
+  run_request(state_, *this, mode);
+  RefreshLists();
+  PushFields();
+}
+
+void TForm53::Button1Click() { RunRequest(kByNumbers); }
+
+void TForm53::Button4Click() { RunRequest(kByDates); }
+
+void TForm53::Button5Click() {
+  PullFields();
+  try {
+    return_numbers(state_, *this);
+  } catch (const std::exception& e) {
+    ShowError(this, ToQt(e.what()));
+  }
+  PushFields();
+}
+
+void TForm53::Button3Click() {
+  SaveDialog1->setNameFilter("*.txt");
+  SaveDialog1->selectFile("*.txt");
+  if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return;
+  const QString path = SaveDialog1->selectedFiles().constFirst();
+  try {
+    save(state_, QFile::encodeName(path).toStdString());
+  } catch (const std::system_error& e) {
+    ShowError(this, QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void TForm53::Button2Click() { close(); }
+
+void TForm53::closeEvent(QCloseEvent* event) {
+  // Only hidden: everything it holds stays for the next visit.
+  event->accept();
+  connection_->show();
+}
+
+// ReaderUi
+
+void TForm53::inform(std::string_view text) { ShowInform(isVisible() ? this : nullptr, ToQt(text)); }
+
+bool TForm53::ask_retry(std::string_view caption, std::string_view text) {
+  return AskRetry(isVisible() ? this : nullptr, ToQt(caption), ToQt(text));
+}
+
+void TForm53::pump() { QCoreApplication::processEvents(); }
+
+void TForm53::show_busy(std::string_view caption, std::string_view first_line) {
+  if (busy_) busy_->ShowNotice(ToQt(caption), ToQt(first_line));
+}
+
+void TForm53::progress(std::string_view line) {
+  if (busy_) busy_->SetProgress(ToQt(line));
+}
+
+void TForm53::hide_busy() {
+  if (busy_) busy_->hide();
+}
+
+void TForm53::raise_busy() {
+  if (busy_) {
+    busy_->raise();
+    busy_->activateWindow();
+  }
+}
+
+bool TForm53::app_active() { return connection_->AppActive(); }
+
+void TForm53::show_query() {
+  RefreshLists();
+  show();
+}
+
+void TForm53::hide_query() { hide(); }
+
+std::string TForm53::network_number_text() { return FromQt(connection_->NetworkNumberText()); }
+
+bool TForm53::stop_requested() { return connection_->StopRequested(); }
+
+void TForm53::set_stop_requested(bool stop) { connection_->SetStopRequested(stop); }
+
+}  // namespace tallyglass

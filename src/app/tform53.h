@@ -1,0 +1,106 @@
+#pragma once
+// The query window: the request fields, the rendered listing and saving it.
+// Everything it keeps lives in the reader's state; the window shows the state
+// and hands the reader the window operations it needs.
+#include <QWidget>
+#include <string>
+
+#include "reader/reader_state.h"
+#include "reader/reader_ui.h"
+
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+
+namespace tallyglass {
+
+class ListingModel;
+class TForm3;
+class TForm4;
+
+class TForm53 : public QWidget, public ReaderUi {
+  Q_OBJECT
+
+ public:
+  TForm53(TForm3* connection, QWidget* parent = nullptr);
+  ~TForm53() override;
+  void SetBusyNotice(TForm4* busy) { busy_ = busy; }
+
+  // Shown from the connection window's journal menu; it blocks the other windows.
+  void ShowModally();
+
+  ReaderState& State() { return state_; }
+  // After the listing or the raw list changed outside the window's handlers.
+  void RefreshLists();
+
+  // ReaderUi
+  void inform(std::string_view text) override;
+  bool ask_retry(std::string_view caption, std::string_view text) override;
+  void pump() override;
+  void show_busy(std::string_view caption, std::string_view first_line) override;
+  void progress(std::string_view line) override;
+  void hide_busy() override;
+  void raise_busy() override;
+  bool app_active() override;
+  void show_query() override;
+  void hide_query() override;
+  std::string network_number_text() override;
+  bool stop_requested() override;
+  void set_stop_requested(bool stop) override;
+
+  QListView* ListBox2;
+  QListView* ListBox1;
+  QGroupBox* GroupBox1;
+  QLabel* Label1;
+  QComboBox* ComboBox1;
+  QLabel* Label4;
+  QLineEdit* Edit3;
+  QLabel* Label2;
+  QLineEdit* Edit1;
+  QLabel* Label3;
+  QLineEdit* Edit2;
+  QPushButton* Button1;
+  QPushButton* Button6;
+  QGroupBox* GroupBox2;
+  QPushButton* Button4;
+  QPushButton* Button5;
+  QLabel* Label5;
+  QLineEdit* Edit4;
+  QLabel* Label6;
+  QLineEdit* Edit5;
+  QLabel* Label7;
+  QLineEdit* Edit6;
+  QLineEdit* Edit7;
+  QPushButton* Button3;
+  QPushButton* Button2;
+  QFileDialog* SaveDialog1;
+
+ public slots:
+  void ComboBox1Change();
+  void Button1Click();
+  void Button4Click();
+  void Button5Click();
+  void Button3Click();
+  void Button2Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void PullFields();  // control texts into the state
+  void PushFields();  // state into the controls
+  void RunRequest(int mode);
+
+  TForm3* connection_;
+  TForm4* busy_ = nullptr;
+  ReaderState state_;
+  ListingModel* listing_model_;
+  ListingModel* raw_model_;
+};
+
+}  // namespace tallyglass

@@ -1,0 +1,426 @@
+// The desktop windows on the offscreen platform, against the register emulator.
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/config_file.h"
+#include "app/tform3.h"
+#include "app/tform4.h"
+#include "app/tform53.h"
+#include "app/tform54.h"
+#include "emulator/emulator.h"
+#include "link/link.h"
+#include "modal_answerer.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+namespace {
+
+std::string ReadBytes(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string SampleJournal() {
+  return ReadBytes(QStringLiteral(TALLYGLASS_SOURCE_DIR "/samples/sample-journal.xml"));
+}
+
+const char kDefaultIni[] =
+    "[CountryMode]\r\nCountry code=0\r\n\r\n[Fiscal Printer]\r\nExtendedTax=1\r\n\r\n"
+    "[LogFile]\r\nLog=0\r\nLogName=ostrane.log\r\n";
+
+}  // namespace
+
+class WindowsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // The program's windows, created in its order, in a fresh working directory.
+  void Start(const std::string& ini = "") {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    QVERIFY(QDir::setCurrent(dir_->path()));
+    if (!ini.empty()) std::ofstream(IniPath().toStdString(), std::ios::binary) << ini;
+    form3_ = std::make_unique<TForm3>();
+    form53_ = std::make_unique<TForm53>(form3_.get());
+    form54_ = std::make_unique<TForm54>();
+    form4_ = std::make_unique<TForm4>(form3_.get());
+    form3_->SetForms(form53_.get(), form54_.get(), form4_.get());
+    form53_->SetBusyNotice(form4_.get());
+    form3_->SetActivationWaits({0, 0});
+    form53_->State().wait_ms = [](int) {};
+    ShowAndActivate();
+  }
+  void ShowAndActivate() {
+    QSignalSpy activated(form3_.get(), &TForm3::Activated);
+    form3_->show();
+    QVERIFY(activated.wait(5000));
+  }
+  QString IniPath() const { return dir_->filePath("fpinit.ini"); }
+
+  void StartEmulator(emulator::EmulatorOptions options = emulator::EmulatorOptions{}) {
+    emulator_ = std::make_unique<emulator::RegisterEmulator>(SampleJournal(), options);
+    std::string error;
+    QVERIFY2(emulator_->Start(&error), error.c_str());
+  }
+  void Connect() {
+    form3_->ComboBox1->setEditText(QString::fromStdString(emulator_->PortName()));
+    form3_->ComboBox2->setCurrentText("9600");
+    form3_->Button3->click();
+    QVERIFY(form3_->Connected());
+  }
+  void OpenQueryWindow() {
+    form3_->N45->trigger();
+    QVERIFY(!form3_->isVisible());
+    QVERIFY(form53_->isVisible());
+  }
+  void RequestByNumbers(int first, int last, int type_index) {
+    form53_->ComboBox1->setCurrentIndex(type_index);
+    form53_->Edit1->setText(QString::number(first));
+    form53_->Edit2->setText(QString::number(last));
+    form53_->Button1->click();
+  }
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<emulator::RegisterEmulator> emulator_;
+  std::unique_ptr<TForm3> form3_;
+  std::unique_ptr<TForm53> form53_;
+  std::unique_ptr<TForm54> form54_;
+  std::unique_ptr<TForm4> form4_;
+  ModalAnswerer answerer_;
+
+ private slots:
+  void init() { answerer_.Clear(); answerer_.SetHandler({}); }
+
+  void cleanup() {
+    link::ClosePort();
+    form4_.reset();
+    form54_.reset();
+    form53_.reset();
+    form3_.reset();
+    emulator_.reset();
+    QDir::setCurrent(QDir::tempPath());
+    dir_.reset();
+  }
+
+  void firstStartCreatesTheFileAndSelectsTheDefaults() {
+    QString probe_caption;
+    // Runs inside the activation's single message processing.
+    QTimer::singleShot(0, [&] { if (form3_) probe_caption = form3_->windowTitle(); });
+    dir_ = std::make_unique<QTemporaryDir>();
+    QDir::setCurrent(dir_->path());
+    form3_ = std::make_unique<TForm3>();
+    QCOMPARE(form3_->windowTitle(), QString("Ostrane вер. 1.28 от 07.04.2016"));
+    form53_ = std::make_unique<TForm53>(form3_.get());
+    form54_ = std::make_unique<TForm54>();
+    form4_ = std::make_unique<TForm4>(form3_.get());
+    form3_->SetForms(form53_.get(), form54_.get(), form4_.get());
+    form3_->SetActivationWaits({0, 0});
+    ShowAndActivate();
+
+    QCOMPARE(probe_caption, QString("Тестирование USB устройств: Шаг 1"));
+    QCOMPARE(form3_->windowTitle(), QString("Соединение с РРО вер. 1.28 от 07.04.2016"));
+    QCOMPARE(answerer_.Boxes().size(), std::size_t{1});
+    QCOMPARE(answerer_.Boxes()[0].text, QString("Файл fpinit.ini отсутствует.\n Создание файла!"));
+    QCOMPARE(answerer_.Boxes()[0].title, QString("Tallyglass"));
+    QCOMPARE(ReadBytes(IniPath()), std::string(kDefaultIni));
+    QCOMPARE(form3_->ComboBox1->currentText(), QString("COM1"));
+    QCOMPARE(form3_->ComboBox2->currentText(), QString("9600"));
+    QCOMPARE(form3_->ComboBox3->currentText(), QString("1"));
+    QVERIFY(form3_->Button1->isEnabled() && form3_->Button3->isEnabled() && form3_->N5->isEnabled());
+    QVERIFY(!form3_->N2->menuAction()->isEnabled());
+    QCOMPARE(form3_->Shape1->Brush(), QColor(255, 0, 0));
+    QCOMPARE(form3_->Shape1->size(), QSize(65, 20));
+    QCOMPARE(form3_->Button3->text(), QString("Подключить"));
+    QCOMPARE(form3_->centralWidget()->height() + form3_->statusBar()->height(), 280);
+    QCOMPARE(form3_->width(), 541);
+    QCOMPARE(form3_->IniPath(), IniPath().toStdString());
+  }
+
+  void savedValuesSelectTheListItems_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<QString>("ncase");
+    QTest::addColumn<QString>("want_port");
+    QTest::addColumn<QString>("want_speed");
+    QTest::addColumn<QString>("want_ncase");
+    QTest::newRow("lower-case port") << "com5" << "57600" << "12" << "COM5" << "57600" << "12";
+    QTest::newRow("no such items") << "COM25" << "56000" << "100" << "COM1" << "9600" << "1";
+  }
+  void savedValuesSelectTheListItems() {
+    QFETCH(QString, port);
+    QFETCH(QString, speed);
+    QFETCH(QString, ncase);
+    Start(std::string(kDefaultIni) + "[Communication]\r\nPort=" + port.toStdString() + "\r\nSpeed=" +
+          speed.toStdString() + "\r\nNCase=" + ncase.toStdString() + "\r\n");
+    QVERIFY(answerer_.Boxes().empty());
+    QTEST(form3_->ComboBox1->currentText(), "want_port");
+    QTEST(form3_->ComboBox2->currentText(), "want_speed");
+    QTEST(form3_->ComboBox3->currentText(), "want_ncase");
+  }
+
+  void connectAndDisconnect() {
+    emulator::EmulatorOptions options;
+    options.status = "ABCDEFGH";
+    StartEmulator(options);
+    Start(kDefaultIni);
+    Connect();
+    QCOMPARE(form3_->StatusText(), QString("Подключение установлено с  аппаратом:  ABCDEF"));
+    QCOMPARE(form3_->Shape1->Brush(), QColor(0, 255, 0));
+    QCOMPARE(form3_->Button3->text(), QString("Отключить"));
+    QVERIFY(form3_->N2->menuAction()->isEnabled());
+    QVERIFY(!form3_->ComboBox1->isEnabled());
+    QVERIFY(!form3_->ComboBox2->isEnabled());
+    QVERIFY(form3_->ComboBox3->isEnabled());
+    const std::string ini = IniPath().toStdString();
+    QCOMPARE(ReadProfileString(ini, "Communication", "Port", "", 64), emulator_->PortName());
+    QCOMPARE(ReadProfileString(ini, "Communication", "Speed", "", 64), std::string("9600"));
+    QCOMPARE(ReadProfileString(ini, "Communication", "NCase", "", 64), std::string("1"));
+    QCOMPARE(ReadBytes(IniPath()).substr(0, sizeof kDefaultIni - 1), std::string(kDefaultIni));
+
+    form3_->Button3->click();
+    QVERIFY(!form3_->Connected());
+    QCOMPARE(form3_->StatusText(), QString());
+    QCOMPARE(form3_->Shape1->Brush(), QColor(255, 0, 0));
+    QCOMPARE(form3_->Button3->text(), QString("Подключить"));
+    QVERIFY(!form3_->N2->menuAction()->isEnabled());
+    QVERIFY(form3_->ComboBox1->isEnabled() && form3_->ComboBox2->isEnabled());
+    // The release sequence went out.
+    const std::string release = std::string(8, '\xFF') + "\x13\x13" + std::string(8, '\xFF');
+    QVERIFY(emulator_->WaitForReceived(emulator_->Received().size(), std::chrono::milliseconds(100)));
+    const std::string received = emulator_->Received();
+    QVERIFY(received.size() >= release.size());
+    QCOMPARE(received.substr(received.size() - release.size()), release);
+  }
+
+  void failedConnectionsStayRed_data() {
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<QString>("ncase");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("speed 2400") << "2400" << "1" << false << "Невозможно подключить порт" << "";
+    QTest::newRow("network number not a number")
+        << "9600" << "1a" << false << "Сетевой номер аппарата должен быть целым числом от 1 до 99" << "";
+    QTest::newRow("network number 0")
+        << "9600" << "0" << false << "Сетевой номер аппарата должен быть целым числом от 1 до 99" << "";
+    QTest::newRow("silent register")
+        << "9600" << "1" << true << ""
+        << "Подключения нет. Проверьте выбранную скорость обмена и сетевой номер аппарата";
+  }
+  void failedConnectionsStayRed() {
+    QFETCH(QString, speed);
+    QFETCH(QString, ncase);
+    QFETCH(bool, silent);
+    QFETCH(QString, message);
+    QFETCH(QString, status);
+    StartEmulator();
+    if (silent) emulator_->SetFaultCallback([](const emulator::Event&) { return emulator::Fault::kSilence; });
+    Start(kDefaultIni);
+    form3_->ComboBox1->setEditText(QString::fromStdString(emulator_->PortName()));
+    form3_->ComboBox2->setCurrentText(speed);
+    form3_->ComboBox3->setEditText(ncase);
+    form3_->Button3->click();
+
+    QVERIFY(!form3_->Connected());
+    QCOMPARE(answerer_.Boxes().size(), std::size_t(message.isEmpty() ? 0 : 1));
+    if (!message.isEmpty()) QCOMPARE(answerer_.Boxes()[0].text, message);
+    QCOMPARE(form3_->StatusText(), status);
+    QCOMPARE(form3_->Shape1->Brush(), QColor(255, 0, 0));
+    QCOMPARE(form3_->Button3->text(), QString("Подключить"));
+    QVERIFY(!form3_->N2->menuAction()->isEnabled());
+    QVERIFY(form3_->ComboBox1->isEnabled());
+    QCOMPARE(ReadBytes(IniPath()), std::string(kDefaultIni));  // nothing saved
+    if (!silent) QCOMPARE(emulator_->Received(), std::string());  // nothing sent
+  }
+
+  void returningFromTheQueryWindowRunsTheActivationAndStaysConnected() {
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    for (int visit = 0; visit < 3; ++visit) {
+      OpenQueryWindow();
+      form3_->ComboBox3->setEditText("42");  // typed, not saved
+      QSignalSpy activated(form3_.get(), &TForm3::Activated);
+      QString probe_caption;
+      QTimer::singleShot(0, [&] { probe_caption = form3_->windowTitle(); });
+      form53_->Button2->click();
+      QVERIFY(activated.wait(5000));
+      QCOMPARE(probe_caption, QString("Тестирование USB устройств: Шаг 1"));
+      QVERIFY(form3_->isVisible());
+      QVERIFY(!form53_->isVisible());
+      QVERIFY(form3_->Connected());
+      QCOMPARE(form3_->Shape1->Brush(), QColor(0, 255, 0));
+      QCOMPARE(form3_->Button3->text(), QString("Отключить"));
+      QCOMPARE(form3_->ComboBox1->currentText(), QString::fromStdString(emulator_->PortName()));
+      QCOMPARE(form3_->ComboBox3->currentText(), QString("1"));
+    }
+    QCOMPARE(form3_->ActivationCount(), 4);
+
+    // The About window, opened from the menu, shows the version once.
+    int about_visits = 0;
+    answerer_.SetHandler([&](QDialog* dialog) {
+      if (dialog != form54_.get()) return ModalAnswerer::Press(dialog, QMessageBox::Ok);
+      ++about_visits;
+      form54_->Button1->click();
+      return true;
+    });
+    form3_->N5->trigger();
+    form3_->N5->trigger();
+    QCOMPARE(about_visits, 2);
+    QCOMPARE(form54_->Label1->text(), QString("ПО Чтение чеков и Z-отчетов (вер. 1.28 от 07.04.2016)"));
+    QCOMPARE(form54_->Label5->text(), QString("Tallyglass"));
+    QCOMPARE(form3_->ActivationCount(), 4);  // closing About runs no activation
+  }
+
+  void requestByNumbersFillsTheListing() {
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    OpenQueryWindow();
+    RequestByNumbers(130, 134, 1);
+    QVERIFY(answerer_.Boxes().empty());
+    QVERIFY(form53_->isVisible());
+    QVERIFY(!form4_->isVisible());
+    const ReaderState& state = form53_->State();
+    QCOMPARE(state.raw_list.size(), std::size_t{5 + 3});
+    QVERIFY(state.listing.size() > 20);
+    QAbstractItemModel* model = form53_->ListBox2->model();
+    QCOMPARE(model->rowCount(), static_cast<int>(state.listing.size()));
+    bool thanks = false;
+    for (int row = 0; row < model->rowCount(); ++row)
+      thanks = thanks || model->index(row, 0).data().toString().contains("Дякуємо за покупку!");
+    QVERIFY(thanks);
+    QVERIFY(QFontInfo(form53_->ListBox2->font()).fixedPitch());
+    QVERIFY(form53_->ListBox2->uniformItemSizes());
+    QCOMPARE(form53_->ListBox2->sizeHintForRow(0), 14);
+    QVERIFY(!form53_->Button6->isVisible() && !form53_->Button6->isEnabled());
+    QCOMPARE(form4_->windowTitle(), QString("ВНИМАНИЕ!!!!"));
+    QCOMPARE(form4_->Label1->text(), QString("ИДЁТ ЗАГРУЗКА ДАННЫХ...."));
+    QCOMPARE(form4_->Label2->text(), QString());
+  }
+
+  void typedTypeTextLeavesNoSelection() {
+    Start(kDefaultIni);
+    QCOMPARE(form53_->ComboBox1->currentText(), QString("Чек+Z-отчет"));
+    QTest::keyClicks(form53_->ComboBox1->lineEdit(), "x");
+    QCOMPARE(form53_->ComboBox1->currentIndex(), -1);
+    form53_->ComboBox1->lineEdit()->clear();
+    QTest::keyClicks(form53_->ComboBox1->lineEdit(), "Чек");
+    QCOMPARE(form53_->ComboBox1->currentIndex(), 1);
+    // "Z-отчет" before any fetch writes 0 into both number fields.
+    form53_->ComboBox1->setCurrentIndex(0);
+    emit form53_->ComboBox1->activated(0);
+    QCOMPARE(form53_->Edit1->text(), QString("0"));
+    QCOMPARE(form53_->Edit2->text(), QString("0"));
+    QCOMPARE(form53_->Edit6->text(), QString("00:00"));
+    QCOMPARE(form53_->Edit4->text().size(), 8);
+  }
+
+  void busyNoticeCloseQuestion_data() {
+    QTest::addColumn<int>("answer");  // 0 Retry, 1 Cancel, 2 closing the question
+    QTest::addColumn<bool>("stopped");
+    QTest::newRow("Retry keeps the notice") << 0 << false;
+    QTest::newRow("Cancel stops") << 1 << true;
+    QTest::newRow("dismissing stops") << 2 << true;
+  }
+  void busyNoticeCloseQuestion() {
+    QFETCH(int, answer);
+    QFETCH(bool, stopped);
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    OpenQueryWindow();
+    bool notice_stayed = false;
+    answerer_.SetHandler([&](QDialog* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      if (!box || box->windowTitle() != "Прервать чтение") return ModalAnswerer::Press(dialog, QMessageBox::Ok);
+      if (answer == 2) box->close();
+      else box->button(answer == 0 ? QMessageBox::Retry : QMessageBox::Cancel)->click();
+      return true;
+    });
+    // The close box is pressed at the first handling of pending input.
+    QTimer::singleShot(0, [&] {
+      form4_->close();
+      notice_stayed = form4_->isVisible();
+    });
+    RequestByNumbers(130, 134, 1);
+
+    QCOMPARE(answerer_.Boxes().size(), std::size_t{1});
+    QCOMPARE(answerer_.Boxes()[0].text, QString("Прервать"));
+    QCOMPARE(notice_stayed, !stopped);
+    QCOMPARE(form3_->StopRequested(), stopped);
+    // Stopped during the first document: it is neither added nor recorded.
+    const ReaderState& state = form53_->State();
+    QCOMPARE(state.raw_list.size(), std::size_t(stopped ? 3 : 8));
+    QCOMPARE(state.check_state.size(), std::size_t(stopped ? 0 : 5));
+    QVERIFY(form53_->isVisible());
+    QVERIFY(!form4_->isVisible());
+  }
+
+  void savingTheListing() {
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    OpenQueryWindow();
+    RequestByNumbers(41, 41, 0);
+    const Listing before = form53_->State().listing;
+    QVERIFY(!before.empty());
+    std::string expected;
+    for (const auto& line : before) expected += line + "\r\n";
+
+    QString typed;
+    QStringList filters;
+    QString suffix;
+    answerer_.SetHandler([&](QDialog* dialog) {
+      auto* files = qobject_cast<QFileDialog*>(dialog);
+      if (!files) return ModalAnswerer::Press(dialog, QMessageBox::Ok);
+      filters = files->nameFilters();
+      suffix = files->defaultSuffix();
+      files->selectFile(typed);
+      QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
+      return true;
+    });
+    typed = dir_->filePath("z41");  // no extension: ".txt" is added
+    form53_->Button3->click();
+    QCOMPARE(filters, QStringList{"*.txt"});
+    QCOMPARE(suffix, QString("txt"));
+    QVERIFY(answerer_.Boxes().empty());
+    QCOMPARE(ReadBytes(dir_->filePath("z41.txt")), expected);
+
+    typed = dir_->filePath("missing/z41.txt");
+    form53_->Button3->click();
+    QCOMPARE(answerer_.Boxes().size(), std::size_t{1});
+    QVERIFY2(answerer_.Boxes()[0].text.contains("No such file or directory"),
+             qPrintable(answerer_.Boxes()[0].text));
+    QCOMPARE(form53_->State().listing, before);
+    QCOMPARE(form53_->ListBox2->model()->rowCount(), static_cast<int>(before.size()));
+  }
+};
+
+}  // namespace tallyglass
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tallyglass");
+  QApplication::setApplicationDisplayName("Tallyglass");
+  tallyglass::WindowsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "windows_test.moc"
