@@ -334,8 +334,11 @@ int OpenPort(std::string_view port_name, int speed) {
     settings.c_cflag |= CS8 | CSTOPB | CREAD;
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
-    accepted = ::cfsetispeed(&settings, constant) == 0 && ::cfsetospeed(&settings, constant) == 0 &&
-               ::tcsetattr(fd, TCSANOW, &settings) == 0;
+    accepted = ::cfsetispeed(&settings, constant) == 0 && ::cfsetospeed(&settings, constant) == 0;
+    // The input speed follows the output speed; the driver keeps the input bits
+    // of an earlier BOTHER speed across opens, which would split the speeds.
+    settings.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
+    accepted = accepted && ::tcsetattr(fd, TCSANOW, &settings) == 0;
   }
   if (accepted && custom) accepted = detail::SetCustomSpeed(fd, speed);
   if (!accepted) {

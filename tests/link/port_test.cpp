@@ -1,6 +1,7 @@
 // Opening and closing the port, and the station poll.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "link_fixture.h"
@@ -50,6 +51,17 @@ TEST_F(PortTest, EverySupportedSpeedOpensAPseudoTerminal) {
     EXPECT_EQ(link::OpenPort(emulator_->PortName(), speed), link::kPortOpened) << speed;
     EXPECT_EQ(link::PollStation(1), 0) << speed;
   }
+  // A standard speed after a BOTHER one leaves no split input speed behind.
+  ASSERT_EQ(link::ClosePort(), 1);
+  const int watcher = ::open(emulator_->DevicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(link::OpenPort(emulator_->PortName(), 56000), link::kPortOpened);
+  ASSERT_EQ(link::ClosePort(), 1);
+  ASSERT_EQ(link::OpenPort(emulator_->PortName(), 115200), link::kPortOpened);
+  termios settings{};
+  ASSERT_EQ(::tcgetattr(watcher, &settings), 0);
+  ::close(watcher);
+  EXPECT_EQ(settings.c_cflag & CIBAUD, 0u);
+  EXPECT_EQ(settings.c_cflag & CBAUD, static_cast<tcflag_t>(B115200));
   // The path form names the same port.
   ASSERT_EQ(link::ClosePort(), 1);
   EXPECT_EQ(link::OpenPort(emulator_->DevicePath(), 9600), link::kPortOpened);
