@@ -15,6 +15,7 @@ std::string conversion_message(std::string_view element, std::string_view attrib
     m += element;
     m += ": ";
   }
+  if (text.empty()) return m + "empty value";
   m += '"';
   m += text;
   m += "\" ";

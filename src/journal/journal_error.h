@@ -14,6 +14,7 @@ class JournalError : public std::runtime_error {
 
 // A value its type cannot convert, such as
 //   attribute SM of P: "12,50" is not a number
+//   attribute NM of P: empty value
 class ConversionError : public JournalError {
  public:
   // problem: "is not a number", "is not a short integer" or "is empty".

@@ -1,5 +1,6 @@
 #include "journal/loader.h"
 
+#include <iterator>
 #include <string>
 
 #include "journal/values.h"
@@ -7,28 +8,40 @@
 namespace tallyglass {
 namespace {
 
-dat& current_doc(rq& model) { return model.dats[model.doc_count]; }
+// The map's subscript, with a short way for the key the loader nearly always
+// asks for: the highest one, or one above it.
+template <class Map>
+typename Map::mapped_type& at_key(Map& map, std::int32_t key) {
+  if (!map.empty()) {
+    const auto last = std::prev(map.end());
+    if (last->first == key) return last->second;
+    if (last->first < key) return map.try_emplace(map.end(), key)->second;
+  }
+  return map[key];
+}
+
+dat& current_doc(rq& model) { return at_key(model.dats, model.doc_count); }
 
 check& current_check(rq& model) {
   dat& d = current_doc(model);
-  return d.checks[d.cur_check];
+  return at_key(d.checks, d.cur_check);
 }
 
 zvit& current_zvit(rq& model) {
   dat& d = current_doc(model);
-  return d.zvits[d.cur_zvit];
+  return at_key(d.zvits, d.cur_zvit);
 }
 
 // The "N" of a receipt line puts the line at the receipt's next print position.
 void place_line(check& c, std::int32_t kind, std::int32_t key) {
-  c.line_order[c.line_order_next] = line_ref{kind, key};
+  at_key(c.line_order, c.line_order_next) = line_ref{kind, key};
 }
 
 std::string text_field(std::string_view text) { return std::string(to_text(text)); }
 
 void store_sale(check& c, bool cp, std::int32_t code, std::string_view text) {
   const std::int32_t key = cp ? c.cp_count : c.p_count;
-  auto line = [&]() -> sale& { return cp ? c.cp_lines[key] : c.p_lines[key]; };
+  auto line = [&]() -> sale& { return cp ? at_key(c.cp_lines, key) : at_key(c.p_lines, key); };
   switch (code) {
     case 0: {
       const float v = to_number(text);
@@ -49,7 +62,7 @@ void store_sale(check& c, bool cp, std::int32_t code, std::string_view text) {
 
 void store_up_down(check& c, bool markup, std::int32_t code, std::string_view text) {
   const std::int32_t key = markup ? c.s_count : c.d_count;
-  auto line = [&]() -> sale_up_down& { return markup ? c.s_lines[key] : c.d_lines[key]; };
+  auto line = [&]() -> sale_up_down& { return markup ? at_key(c.s_lines, key) : at_key(c.d_lines, key); };
   if (code == 4) {
     line().TX = text_field(text);
     return;
@@ -77,22 +90,22 @@ void store_pay(check& c, std::int32_t code, std::string_view text) {
   switch (code) {
     case 0: {
       const float v = to_number(text);
-      c.m_lines[key].N = v;
+      at_key(c.m_lines, key).N = v;
       place_line(c, kind_M, key);
       break;
     }
-    case 1: { const float v = to_number(text); c.m_lines[key].T = v; break; }
-    case 2: c.m_lines[key].NM = text_field(text); break;
-    case 3: { const float v = to_number(text); c.m_lines[key].SM = v; break; }
-    case 4: { const float v = to_number(text); c.m_lines[key].RM = v; break; }
-    case 5: c.m_lines[key].RRN = text_field(text); break;
+    case 1: { const float v = to_number(text); at_key(c.m_lines, key).T = v; break; }
+    case 2: at_key(c.m_lines, key).NM = text_field(text); break;
+    case 3: { const float v = to_number(text); at_key(c.m_lines, key).SM = v; break; }
+    case 4: { const float v = to_number(text); at_key(c.m_lines, key).RM = v; break; }
+    case 5: at_key(c.m_lines, key).RRN = text_field(text); break;
     default: break;
   }
 }
 
 void store_in_out(check& c, bool out, std::int32_t code, std::string_view text) {
   const std::int32_t key = out ? c.o_count : c.i_count;
-  auto line = [&]() -> sale_in_out& { return out ? c.o_lines[key] : c.i_lines[key]; };
+  auto line = [&]() -> sale_in_out& { return out ? at_key(c.o_lines, key) : at_key(c.i_lines, key); };
   // "I" reads N and T in the locale form.
   auto number = [&](std::string_view t) { return out ? to_number(t) : to_locale_number(t); };
   switch (code) {
@@ -215,7 +228,7 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
     case el_MAC:
       if (code == 0 || code == 1) {
         const float v = to_number(text);
-        mac& m = model.macs[model.doc_count];
+        mac& m = at_key(model.macs, model.doc_count);
         (code == 0 ? m.DI : m.NT) = v;
       }
       break;
@@ -262,10 +275,10 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
       check& c = current_check(model);
       if (code == 0) {
         const float v = to_number(text);
-        c.l_lines[c.l_count].N = v;
+        at_key(c.l_lines, c.l_count).N = v;
         place_line(c, kind_L, c.l_count);
       } else if (code == 1) {
-        c.l_lines[c.l_count].text = text_field(text);
+        at_key(c.l_lines, c.l_count).text = text_field(text);
       }
       break;
     }
@@ -273,11 +286,11 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
       check& c = current_check(model);
       if (code == 0) {
         const float v = to_number(text);
-        c.h_lines[c.h_count].N = v;
+        at_key(c.h_lines, c.h_count).N = v;
         place_line(c, kind_H, c.h_count);
       } else if (code >= 1 && code <= 3) {
         std::string v = text_field(text);
-        sale_serv_info& h = c.h_lines[c.h_count];
+        sale_serv_info& h = at_key(c.h_lines, c.h_count);
         (code == 1 ? h.text : code == 2 ? h.HP : h.HT) = std::move(v);
       }
       break;
@@ -300,17 +313,17 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
     case el_TXS: {
       zvit& z = current_zvit(model);
       z.has_txs = true;
-      store_vid_tax(z.txs_lines[z.txs_count], code, text);
+      store_vid_tax(at_key(z.txs_lines, z.txs_count), code, text);
       break;
     }
     case el_Z_M: {
       zvit& z = current_zvit(model);
       z.has_z_m = true;
       if (code == 1) {
-        z.z_m_lines[z.z_m_count].NM = text_field(text);
+        at_key(z.z_m_lines, z.z_m_count).NM = text_field(text);
       } else if (code == 0 || code == 2 || code == 3) {
         const float v = to_number(text);
-        vid_pay& p = z.z_m_lines[z.z_m_count];
+        vid_pay& p = at_key(z.z_m_lines, z.z_m_count);
         (code == 0 ? p.T : code == 2 ? p.SMI : p.SMO) = v;
       }
       break;
@@ -319,10 +332,10 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
       zvit& z = current_zvit(model);
       z.has_io = true;
       if (code == 1) {
-        z.io_lines[z.io_count].NM = text_field(text);
+        at_key(z.io_lines, z.io_count).NM = text_field(text);
       } else if (code == 0 || (code >= 2 && code <= 4)) {
         const float v = to_number(text);
-        vid_rotate& r = z.io_lines[z.io_count];
+        vid_rotate& r = at_key(z.io_lines, z.io_count);
         (code == 0 ? r.T : code == 2 ? r.SMI : code == 3 ? r.SMO : r.SMT) = v;
       }
       break;
@@ -332,7 +345,7 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
       z.has_nc = true;
       if (code == 0 || code == 1) {
         const float v = to_number(text);
-        count_check& n = z.nc_lines[z.nc_count];
+        count_check& n = at_key(z.nc_lines, z.nc_count);
         (code == 0 ? n.NI : n.NO) = v;
       }
       break;
@@ -340,7 +353,7 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
     case el_TX: {
       sale_end& e = current_check(model).end_line;
       e.has_tx = true;
-      store_tx(e.taxes[e.tx_count], code, text);
+      store_tx(at_key(e.taxes, e.tx_count), code, text);
       break;
     }
     default:

@@ -18,41 +18,44 @@ namespace {
 std::string_view to_cp1251(const xmlChar* utf8, std::string& buffer) {
   if (utf8 == nullptr) return {};
   const auto* s = reinterpret_cast<const unsigned char*>(utf8);
-  std::size_t n = 0;
-  bool ascii = true;
-  for (; s[n] != 0; ++n) ascii = ascii && s[n] < 0x80;
-  if (ascii) return {reinterpret_cast<const char*>(s), n};
-  buffer.clear();
+  const std::size_t n = std::strlen(reinterpret_cast<const char*>(s));
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < n; ++i) high |= s[i];
+  if (high < 0x80) return {reinterpret_cast<const char*>(s), n};
+  buffer.resize(n);  // never longer than the UTF-8
+  char* out = buffer.data();
   for (std::size_t i = 0; i < n;) {
     const unsigned char c = s[i];
-    char32_t cp = 0;
-    std::size_t extra = 0;
     if (c < 0x80) {
-      buffer += static_cast<char>(c);
+      *out++ = static_cast<char>(c);
       ++i;
       continue;
-    } else if ((c & 0xE0) == 0xC0) {
+    }
+    char32_t cp = 0;
+    std::size_t extra = 0;
+    if ((c & 0xE0) == 0xC0) {
       cp = c & 0x1F, extra = 1;
     } else if ((c & 0xF0) == 0xE0) {
       cp = c & 0x0F, extra = 2;
     } else if ((c & 0xF8) == 0xF0) {
       cp = c & 0x07, extra = 3;
     } else {
-      buffer += '?';
+      *out++ = '?';
       ++i;
       continue;
     }
     std::size_t j = 1;
     for (; j <= extra && i + j < n && (s[i + j] & 0xC0) == 0x80; ++j) cp = (cp << 6) | (s[i + j] & 0x3F);
-    if (j <= extra) {
-      buffer += '?';
-      i += j;
-      continue;
-    }
     i += j;
-    buffer += cp >= 0x0410 && cp <= 0x044F ? static_cast<char>(0xC0 + (cp - 0x0410))
-                                           : CodePointToCp1251(cp);
+    if (j <= extra) {
+      *out++ = '?';
+    } else if (cp >= 0x0410 && cp <= 0x044F) {
+      *out++ = static_cast<char>(0xC0 + (cp - 0x0410));
+    } else {
+      *out++ = CodePointToCp1251(cp);
+    }
   }
+  buffer.resize(static_cast<std::size_t>(out - buffer.data()));
   return buffer;
 }
 

@@ -145,12 +145,12 @@ TEST(Loader, EmptyValuesAbortExceptAnEmptyOn) {
     const char* message;  // empty: the load goes on
   };
   const Case cases[] = {
-      {R"(<P N="2" SM=""/>)", R"(attribute SM of P: "" is empty)"},
-      {R"(<P N="2" NM=""/>)", R"(attribute NM of P: "" is empty)"},
+      {R"(<P N="2" SM=""/>)", "attribute SM of P: empty value"},
+      {R"(<P N="2" NM=""/>)", "attribute NM of P: empty value"},
       {R"(<P N="2" SM="12,50"/>)", R"(attribute SM of P: "12,50" is not a number)"},
       {R"(<E N="2" TXPR="20,00"/>)", R"(attribute TXPR of E: "20,00" is not a number)"},
       {R"(<E N="2" NS="1.5"/>)", R"(attribute NS of E: "1.5" is not a short integer)"},
-      {R"(<I N="2" T=""/>)", R"(attribute T of I: "" is empty)"},
+      {R"(<I N="2" T=""/>)", "attribute T of I: empty value"},
       {R"(<P N="2" SM="3"/>)", ""},
   };
   for (const auto& c : cases) {
