@@ -2,21 +2,23 @@
 // parsing and loading the same journal.
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "journal/loader.h"
 #include "journal/parse_load.h"
-#include "quick_journal.h"
 #include "render/render_listing.h"
+#include "support/synthetic_journal.h"
 
 namespace tallyglass {
 namespace {
 
-constexpr int kDocuments = 10000;
-
 const std::string& Journal() {
-  static const std::string text = bench::quick_journal(kDocuments);
+  static const std::string text = bench::MakeSyntheticJournal().text;  // 10,000 documents
   return text;
 }
 
@@ -28,58 +30,88 @@ rq Loaded() {
   return model;
 }
 
+// Where a failed document would leave its message; the synthetic journal has none.
+const char* const kErrorLog = "tallyglass-render-bench-error.log";
+
 std::size_t RenderAll(rq& model, Listing& listing) {
   sootv zvit_state;
   sootv di;
-  listing.clear();
   render_listing(model, kChoiceCheckZ, model.check_no_min, 2147483647, zvit_state, di, listing,
-                 "/dev/null");
+                 kErrorLog);
   return listing.size();
 }
-
-void BM_ParseLoadJournal(benchmark::State& state) {
-  for (auto _ : state) {
-    rq model = Loaded();
-    benchmark::DoNotOptimize(model.doc_count);
-  }
-  state.counters["documents"] = kDocuments;
-}
-BENCHMARK(BM_ParseLoadJournal)->Unit(benchmark::kMillisecond);
 
 void BM_RenderListing(benchmark::State& state) {
   rq model = Loaded();
   Listing listing;
   std::size_t lines = 0;
+  std::remove(kErrorLog);
   for (auto _ : state) {
     lines = RenderAll(model, listing);
     benchmark::DoNotOptimize(listing.data());
+    state.PauseTiming();
+    Listing().swap(listing);  // the reader empties the listing before each request
+    state.ResumeTiming();
   }
+  if (std::FILE* f = std::fopen(kErrorLog, "rb")) {
+    std::fclose(f);
+    state.SkipWithError("a document failed to render; see the error log");
+  }
+  state.counters["documents"] = model.doc_count;
   state.counters["lines"] = static_cast<double>(lines);
   state.counters["lines_per_second"] =
       benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_RenderListing)->Unit(benchmark::kMillisecond);
 
-// Both steps timed in the same iteration, so the ratio compares like with like.
+// Both steps in every iteration, one right after the other, so the ratio is
+// taken side by side even on a busy machine: by the wall clock and by the
+// thread's own processor time.
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+//
+// Freeing the parsed XML tree leaves glibc's fast bins full, and glibc merges
+// them at the next large allocation, whoever makes it: without help that is
+// the renderer's first vector. With argument 1 a large allocation right after
+// the load settles that merge inside the parse + load time where the frees
+// were made; argument 0 leaves it to the renderer.
 void BM_RenderToParseLoadRatio(benchmark::State& state) {
   using Clock = std::chrono::steady_clock;
-  double parse_load = 0;
-  double render = 0;
-  Listing listing;
+  const bool settle = state.range(0) != 0;
+  double parse_load = 0, render = 0, parse_load_cpu = 0, render_cpu = 0;
+  std::size_t lines = 0;
   for (auto _ : state) {
+    Listing listing;
     const auto t0 = Clock::now();
+    const double c0 = ThreadSeconds();
     rq model = Loaded();
+    if (settle) {
+      void* block = std::malloc(4096);
+      benchmark::DoNotOptimize(block);
+      std::free(block);
+    }
     const auto t1 = Clock::now();
-    RenderAll(model, listing);
+    const double c1 = ThreadSeconds();
+    lines = RenderAll(model, listing);
     const auto t2 = Clock::now();
+    const double c2 = ThreadSeconds();
     parse_load += std::chrono::duration<double>(t1 - t0).count();
     render += std::chrono::duration<double>(t2 - t1).count();
+    parse_load_cpu += c1 - c0;
+    render_cpu += c2 - c1;
   }
-  state.counters["parse_load_ms"] = 1000 * parse_load / static_cast<double>(state.iterations());
-  state.counters["render_ms"] = 1000 * render / static_cast<double>(state.iterations());
+  const double n = static_cast<double>(state.iterations());
+  state.counters["parse_load_ms"] = 1000 * parse_load / n;
+  state.counters["render_ms"] = 1000 * render / n;
   state.counters["render_per_parse_load"] = render / parse_load;
+  state.counters["render_per_parse_load_cpu"] = render_cpu / parse_load_cpu;
+  state.counters["lines_per_second"] = static_cast<double>(lines) * n / render;
 }
-BENCHMARK(BM_RenderToParseLoadRatio)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderToParseLoadRatio)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 }  // namespace
 }  // namespace tallyglass

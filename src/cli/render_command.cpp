@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "cli/commands.h"
 #include "journal/loader.h"
@@ -103,6 +104,16 @@ bool read_file(const std::string& path, std::string& bytes, std::string& error) 
   return true;
 }
 
+constexpr const char* kErrorLog = "error.log";
+
+// When error.log was last written, if it exists: a change tells that a
+// document failed.
+std::optional<std::pair<long long, long long>> log_stamp() {
+  struct stat st {};
+  if (::stat(kErrorLog, &st) != 0) return std::nullopt;
+  return std::pair<long long, long long>(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
 }  // namespace
 
 int RunRender(int argc, char** argv) {
@@ -167,7 +178,9 @@ int RunRender(int argc, char** argv) {
   loader.clear();
   Listing listing;
   int status = 0;
-  if (!parse_and_load(text, model, loader)) {
+  std::string failure;
+  if (!parse_and_load(text, model, loader, &failure)) {
+    std::fprintf(stderr, "tallyglass-cli render: %s: %s\n", journal->c_str(), failure.c_str());
     listing.push_back(kBroken);
     status = 1;
   } else {
@@ -176,8 +189,13 @@ int RunRender(int argc, char** argv) {
     const std::int32_t last = to.value_or(zreports ? model.zvit_no_max : model.check_no_max);
     sootv zvit_state;
     sootv di_by_position;
+    const auto log_before = log_stamp();
     try {
-      render_listing(model, choice, first, last, zvit_state, di_by_position, listing, "error.log");
+      render_listing(model, choice, first, last, zvit_state, di_by_position, listing, kErrorLog);
+      if (log_stamp() != log_before) {
+        std::fprintf(stderr, "tallyglass-cli render: a document could not be rendered in full; "
+                             "the last reason is in %s\n", kErrorLog);
+      }
     } catch (const std::exception& e) {
       // A failure outside a single document: reported in the listing as the
       // reader does, with the reason on standard error.

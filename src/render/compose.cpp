@@ -179,7 +179,11 @@ void render_heading(const rq& model, const dat& doc, TaxpayerLine form, Listing&
     case TaxpayerLine::absent:
       break;
   }
-  const std::string& first_fn = record_at(model.dats, 0).FN;
+  // The fiscal number always comes from the first loaded document.
+  static const dat kNoDocument{};
+  const auto first = model.dats.begin();
+  const std::string& first_fn =
+      (first != model.dats.end() && first->first == 0 ? first->second : kNoDocument).FN;
   std::string line;
   line.reserve(kZn.size() + doc.ZN.size() + kFn.size() + first_fn.size());
   line.append(kZn).append(doc.ZN).append(kFn).append(first_fn);

@@ -52,6 +52,13 @@ std::string indent(std::string_view s) {
   return out;
 }
 
+// The same for a line composed just before; its spare capacity usually
+// takes the two spaces without a new allocation.
+std::string indent(std::string&& s) {
+  s.insert(0, 2, ' ');
+  return std::move(s);
+}
+
 // Amount, a space and the tax letter: the right-hand value of sale lines.
 std::string amount_with_letter(float amount, int group) {
   std::string v = amount_text(amount);

@@ -32,6 +32,32 @@ void write_error_log(const std::string& path, const std::string& message) {
   std::fclose(f);
 }
 
+// Calls f(p, document) for the load positions 0 to doc_count - 1 in order,
+// walking the map once; a position never loaded gives a default document.
+template <typename F>
+void for_each_position(const rq& model, F&& f) {
+  static const dat kNoDocument{};
+  auto it = model.dats.lower_bound(0);
+  for (std::int32_t p = 0; p < model.doc_count; ++p) {
+    while (it != model.dats.end() && it->first < p) ++it;
+    const bool present = it != model.dats.end() && it->first == p;
+    if (!f(p, present ? it->second : kNoDocument)) return;
+  }
+}
+
+// Lines a document will take, roughly, so that the listing grows once.
+std::size_t estimated_lines(const dat& doc) {
+  const auto c = doc.checks.find(0);
+  return 20 + (c == doc.checks.end() ? 10 : static_cast<std::size_t>(c->second.line_count()) * 2);
+}
+
+// Whether the dispatch table gives the document a layout under the choice.
+bool rendered_under(const dat& doc, int choice) {
+  if (!doc.is_check) return choice == kChoiceZ || choice == kChoiceCheckZ;
+  if (choice == kChoiceCheck || choice == kChoiceCheckZ) return true;
+  return choice == kChoiceService && record_at(doc.checks, 0).T == 2;
+}
+
 std::string describe(const dat& doc) {
   const std::string di = std::to_string(integer_part(doc.DI));
   if (!doc.is_check) return "Z-report " + std::to_string(zreport_number(doc)) + " (DI " + di + ")";
@@ -42,15 +68,15 @@ std::string describe(const dat& doc) {
 
 std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which) {
   std::int32_t result = 0;
-  for (std::int32_t p = 0; p < model.doc_count; ++p) {
-    const std::int32_t c = receipt_number(record_at(model.dats, p));
+  for_each_position(model, [&](std::int32_t p, const dat& doc) {
+    const std::int32_t c = receipt_number(doc);
     if (c > n) {
       if (which == RangeEnd::start) result = std::max(p - 1, 0);
-      break;
+      return false;
     }
     result = p;
-    if (c == n) break;
-  }
+    return c != n;
+  });
   return result;
 }
 
@@ -78,9 +104,10 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
   const rq& docs = model;
 
   di_by_position.clear();
-  for (std::int32_t p = 0; p < docs.doc_count; ++p) {
-    di_by_position.set(p, integer_part(record_at(docs.dats, p).DI));
-  }
+  for_each_position(docs, [&di_by_position](std::int32_t p, const dat& doc) {
+    di_by_position.set(p, integer_part(doc.DI));
+    return true;
+  });
   if (docs.doc_count < 1) {
     listing.push_back(kNoData);
     return;
@@ -105,20 +132,30 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
   }
 
   auto it = std::find_if(walk.begin(), walk.end(), [start](const auto& pair) { return pair.first == start; });
+  const std::int64_t count = std::int64_t{end} - start + 1;
+  if (it == walk.end() || count <= 0) return;
+  const auto stop = walk.end() - it > count ? it + count : walk.end();
+  std::size_t lines = listing.size();
+  for (auto at = it; at != stop; ++at) {
+    const dat& doc = record_at(docs.dats, at->first);
+    if (rendered_under(doc, type_choice)) lines += estimated_lines(doc);
+  }
+  listing.reserve(lines);
   std::set<std::int32_t> zreports_done;
-  for (std::int64_t left = std::int64_t{end} - start + 1; it != walk.end() && left > 0; ++it, --left) {
+  for (; it != stop; ++it) {
     const std::int32_t position = it->first;
     const dat& doc = record_at(docs.dats, position);
+    if (!rendered_under(doc, type_choice)) continue;  // still one of the pairs
     try {
       if (doc.is_check) {
-        if (type_choice == kChoiceCheck || type_choice == kChoiceCheckZ) {
-          render_receipt(docs, position, listing);
-        } else if (type_choice == kChoiceService && record_at(doc.checks, 0).T == 2) {
+        if (type_choice == kChoiceService) {
           render_service_receipt(docs, position, listing);
+        } else {
+          render_receipt(docs, position, listing);
         }
       } else if (type_choice == kChoiceCheckZ) {
         render_zreport(docs, position, listing);
-      } else if (type_choice == kChoiceZ) {
+      } else {
         const std::int32_t number = zreport_number(doc);
         if (number >= first_number && number <= last_number && zreports_done.insert(number).second) {
           render_zreport(docs, position, listing);

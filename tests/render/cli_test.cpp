@@ -21,7 +21,7 @@ std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-struct Run {
+struct CliRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -38,10 +38,10 @@ class CliRenderTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   // Runs "tallyglass-cli render ARGS" with the test directory as the current one.
-  Run Render(const std::string& args) {
+  CliRun Render(const std::string& args) {
     const std::string command = "cd '" + dir_.string() + "' && '" TALLYGLASS_CLI "' render " + args +
                                 " 2>'" + (dir_ / "stderr").string() + "'";
-    Run run;
+    CliRun run;
     FILE* p = ::popen(command.c_str(), "r");
     if (p == nullptr) return run;
     char buf[4096];
@@ -63,7 +63,7 @@ class CliRenderTest : public ::testing::Test {
 };
 
 TEST_F(CliRenderTest, SampleJournalAsUtf8LinesAndSavedAsTheReaderSaves) {
-  const Run run = Render(Sample() + " --out listing.txt");
+  const CliRun run = Render(Sample() + " --out listing.txt");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out.rfind("          ДП \"Компанія ZENTA\"\n                м.Київ\n", 0), 0u) << run.out;
@@ -84,32 +84,55 @@ TEST_F(CliRenderTest, SampleJournalAsUtf8LinesAndSavedAsTheReaderSaves) {
 }
 
 TEST_F(CliRenderTest, TypeAndRangeChooseTheDocuments) {
-  const Run z = Render(Sample() + " --type z");
+  const CliRun z = Render(Sample() + " --type z");
   ASSERT_EQ(z.status, 0) << z.err;
   EXPECT_EQ(Count(z.out, "Z-звіт N "), 3u);
-  const Run one = Render(Sample() + " --type=z --from 42 --to 42");
+  const CliRun one = Render(Sample() + " --type=z --from 42 --to 42");
   EXPECT_EQ(Count(one.out, "Z-звіт N "), 1u);
   EXPECT_NE(one.out.find("Z-звіт N 42\n"), std::string::npos);
-  const Run service = Render(Sample() + " --type service");
+  const CliRun service = Render(Sample() + " --type service");
   EXPECT_EQ(Count(service.out, "СЛУЖБОВИЙ ЧЕК"), Count(service.out, "ДП \"Компанія ZENTA\""));
   EXPECT_GT(Count(service.out, "СЛУЖБОВИЙ ЧЕК"), 0u);
-  const Run receipts = Render(Sample() + " --type check --from 131 --to 132");
+  const CliRun receipts = Render(Sample() + " --type check --from 131 --to 132");
   EXPECT_EQ(Count(receipts.out, "ДП \"Компанія ZENTA\""), 2u);
   EXPECT_NE(receipts.out.find("  000000131 "), std::string::npos);
   EXPECT_NE(receipts.out.find("  000000132 "), std::string::npos);
 }
 
+TEST_F(CliRenderTest, FailedDocumentGoesToErrorLogAndTheRestIsPrinted) {
+  std::string text = ReadFile(TALLYGLASS_SOURCE_DIR "/samples/sample-journal.xml");
+  const auto at = text.find("NO=\"131\"");
+  ASSERT_NE(at, std::string::npos);
+  const auto tax = text.rfind("TX=\"1\"", at);  // the last sale line of receipt 131
+  ASSERT_NE(tax, std::string::npos);
+  text.replace(tax, 6, "TX=\"Z\"");
+  std::ofstream(dir_ / "journal.xml", std::ios::binary) << text;
+  const CliRun run = Render("journal.xml --type check --from 131 --to 132");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("the last reason is in error.log"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir_ / "error.log"), "receipt 131 (DI 513): tax group \"Z\" is not an integer\n");
+  EXPECT_EQ(Count(run.out, "ДП \"Компанія ZENTA\""), 2u);
+  EXPECT_EQ(run.out.find("  000000131 "), std::string::npos) << "receipt 131 stops before its footer";
+  EXPECT_NE(run.out.find("  000000132 "), std::string::npos);
+}
+
 TEST_F(CliRenderTest, BrokenJournalGivesTheFailureLineAndStatus1) {
   std::ofstream(dir_ / "broken.xml") << "<RQ V=\"1\"><DAT DI=\"1\"><C T=\"0\">";
-  const Run run = Render("broken.xml --out listing.txt");
+  const CliRun run = Render("broken.xml --out listing.txt");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "Непредвиденный сбой в структуре получаемой информации!\n");
   EXPECT_EQ(ReadFile(dir_ / "listing.txt"),
             Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!") + "\r\n");
+
+  // An envelope without documents is not broken: there is just nothing to show.
+  std::ofstream(dir_ / "empty.xml") << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n</RQ>";
+  const CliRun empty = Render("empty.xml");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "Запрашиваемые данные отсутствуют!\n");
 }
 
 TEST_F(CliRenderTest, UsageAndFileErrorsGiveStatus2) {
-  const Run help = Render("--help");
+  const CliRun help = Render("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: tallyglass-cli render JOURNAL.xml"), std::string::npos);
   struct Case {
@@ -127,13 +150,13 @@ TEST_F(CliRenderTest, UsageAndFileErrorsGiveStatus2) {
       {Sample() + " " + Sample(), "more than one journal file given"},
   };
   for (const auto& c : cases) {
-    const Run run = Render(c.args);
+    const CliRun run = Render(c.args);
     EXPECT_EQ(run.status, 2) << c.args;
     EXPECT_EQ(run.out, "") << c.args;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
   }
   // A listing that cannot be saved is still printed.
-  const Run unsaved = Render(Sample() + " --out missing/listing.txt");
+  const CliRun unsaved = Render(Sample() + " --out missing/listing.txt");
   EXPECT_EQ(unsaved.status, 2);
   EXPECT_NE(unsaved.out.find("ФІСКАЛЬНИЙ ЧЕК"), std::string::npos);
   EXPECT_NE(unsaved.err.find("cannot create missing/listing.txt"), std::string::npos) << unsaved.err;
