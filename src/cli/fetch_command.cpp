@@ -41,6 +41,7 @@ constexpr const char* kFetchUsage =
     "  --keep-going  answer Retry when the register stops answering (default Cancel)\n"
     "  --trace       every byte on the line, in hex with direction and time, on stderr\n"
     "  --out FILE    also save the tape as Windows-1251 text with CR LF line ends\n"
+    "Ctrl-C stops the fetch after the current document; what came is still printed.\n"
     "Exit: 0 done, 1 the request failed, 2 bad options or a refused check,\n"
     "      3 the port cannot be opened, 4 the register does not answer.\n";
 

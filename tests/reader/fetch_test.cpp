@@ -8,6 +8,7 @@
 #include <map>
 #include <unistd.h>
 
+#include "link/link.h"
 #include "reader/query.h"
 #include "reader_fakes.h"
 #include "text/base64.h"
@@ -143,7 +144,9 @@ TEST_F(FetchTest, FailureCounterIsCarriedAcrossDocuments) {
 TEST_F(FetchTest, FiveFailuresOnOnePartAbandonTheDocument) {
   // Every result other than "no link" is an ordinary failure, the link's own
   // added codes included.
-  for (int code : {-12, -15, -1000, -2, -21, 0}) {
+  for (int code : {link::kFellSilent, link::kErrorReply, link::kBadCheckValue,
+                   link::kBadNetworkNumber, link::kAllRefused, link::kReplyTooLong,
+                   link::kBadRequestText, 0}) {
     ReaderState fresh;
     fresh.work_dir = dir.string();
     ScriptedRegister r2;

@@ -1,0 +1,203 @@
+// tallyglass-cli fetch and lookup as a user runs them, against the emulator.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+#include "emulator/emulator.h"
+#include "journal/loader.h"
+#include "journal/parse_load.h"
+#include "render/render_listing.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const std::string& SampleJournal() {
+  static const std::string text =
+      ReadFile(std::filesystem::path(TALLYGLASS_SOURCE_DIR) / "samples" / "sample-journal.xml");
+  return text;
+}
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+class CliFetchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("tallyglass-cli-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    std::string error;
+    ASSERT_TRUE(reg.Start(&error)) << error;
+  }
+  void TearDown() override {
+    reg.Stop();
+    std::filesystem::remove_all(dir);
+  }
+
+  // Runs the CLI in the scratch directory.
+  CliRun Cli(const std::string& args) {
+    const std::string command = "cd '" + dir.string() + "' && '" TALLYGLASS_CLI "' " + args +
+                                " >stdout.txt 2>stderr.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "stdout.txt"),
+            ReadFile(dir / "stderr.txt")};
+  }
+
+  Listing Expected(int type, std::int32_t first, std::int32_t last) {
+    rq model;
+    control loader;
+    sootv zvit_state, di_by_position;
+    EXPECT_TRUE(parse_and_load(SampleJournal(), model, loader));
+    Listing listing;
+    render_listing(model, type, first, last, zvit_state, di_by_position, listing,
+                   (dir / "expected-error.log").string());
+    return listing;
+  }
+
+  std::filesystem::path dir;
+  emulator::RegisterEmulator reg{SampleJournal()};
+};
+
+TEST_F(CliFetchTest, FetchPrintsTheTapeAndWritesTheFiles) {
+  const CliRun run = Cli("fetch --port " + reg.PortName() + " --from 131 --to 133 --out tape.txt");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Listing expected = Expected(kChoiceCheckZ, 131, 133);
+  ASSERT_FALSE(expected.empty());
+  std::string utf8, saved;
+  for (const auto& line : expected) {
+    utf8 += Cp1251ToUtf8(line) + "\n";
+    saved += line + "\r\n";
+  }
+  EXPECT_EQ(run.out, utf8);
+  EXPECT_EQ(ReadFile(dir / "tape.txt"), saved);
+  EXPECT_NE(ReadFile(dir / "temp.xml").find("NO=\"133\""), std::string::npos);
+  EXPECT_EQ(run.err, "");  // not a terminal: no progress
+}
+
+TEST_F(CliFetchTest, ExitStatusesAndMessages) {
+  struct Case {
+    std::string args;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"fetch --port " + reg.PortName() + " --from 7 --to 5", 2,
+       "Конечный номер должен быть не меньше начального!\n"},
+      {"fetch --port " + reg.PortName() + " --from-date 02.04.16 --to-date 01.04.16", 2,
+       "Конечная дата должна быть не меньше начальной!\n"},
+      {"fetch --port /nonexistent/tty", 3, "Невозможно подключить порт\n"},
+      {"fetch --port " + reg.PortName() + " --speed 2400", 3, "Невозможно подключить порт\n"},
+      {"lookup --port " + reg.PortName() + " --case 5", 4,
+       "Подключения нет. Проверьте выбранную скорость обмена и сетевой номер аппарата\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+    EXPECT_EQ(run.err, c.message) << c.args;
+    EXPECT_EQ(run.out, "") << c.args;
+  }
+  const CliRun bad = Cli("fetch --port " + reg.PortName() + " --type receipts");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("usage:"), std::string::npos);
+}
+
+TEST_F(CliFetchTest, FailedRequestPrintsItsLinesAndFails) {
+  const CliRun run = Cli("fetch --port " + reg.PortName() + " --from 1x");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "Непредвиденный сбой в структуре получаемой информации!\n"
+            "Попробуйте выбрать другой диапазон номеров или дат!\n");
+  EXPECT_NE(run.err.find("'1x' is not a valid integer value"), std::string::npos) << run.err;
+}
+
+TEST_F(CliFetchTest, LookupPrintsTheReceiptRange) {
+  const CliRun run = Cli("lookup --port " + reg.PortName() +
+                      " --from-date 14.03.16 --from-time 00:00 --to-date 16.03.16 --to-time 23:59");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "130 148\n");
+}
+
+TEST_F(CliFetchTest, ProgressGoesToStandardErrorWhenItIsATerminal) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const std::string out = (dir / "stdout.txt").string();
+  const std::string port = reg.PortName();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(slave, STDERR_FILENO);
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(master);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    ::execl(TALLYGLASS_CLI, TALLYGLASS_CLI, "fetch", "--port", port.c_str(), "--from", "131",
+            "--to", "134", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(slave);
+  std::string terminal;
+  char buffer[4096];
+  for (;;) {  // until the child's end closes the terminal (EIO) or a deadline
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 10000) <= 0) break;
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    terminal.append(buffer, static_cast<std::size_t>(n));
+  }
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  ::close(master);
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << terminal;
+  for (const char* line : {"0.00%     131", "25.00%     132", "50.00%     133", "75.00%     134"})
+    EXPECT_NE(terminal.find(std::string("\r\x1b[K") + line), std::string::npos) << line;
+  EXPECT_EQ(terminal.substr(terminal.size() - 4), "\r\x1b[K");  // cleared at the end
+  EXPECT_EQ(ReadFile(out).find("\x1b[K"), std::string::npos);  // the tape alone on stdout
+}
+
+TEST_F(CliFetchTest, TraceShowsEveryByteWithDirectionAndTime) {
+  const CliRun run = Cli("fetch --trace --port " + reg.PortName() + " --from 131 --to 131");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::istringstream lines(run.err);
+  const std::regex format(R"(\d\d:\d\d:\d\d\.\d{3} (->|<-)( [0-9A-F]{2}){1,16})");
+  std::string line, hex_sent, hex_received;
+  while (std::getline(lines, line)) {
+    ASSERT_TRUE(std::regex_match(line, format)) << line;
+    (line.substr(13, 2) == "->" ? hex_sent : hex_received) += line.substr(15);
+  }
+  auto hex = [](const std::string& bytes) {
+    std::string text;
+    char b[4];
+    for (unsigned char c : bytes) {
+      std::snprintf(b, sizeof b, " %02X", c);
+      text += b;
+    }
+    return text;
+  };
+  // The emulator may still be reading the last bytes the program wrote.
+  EXPECT_TRUE(reg.WaitForReceived(hex_sent.size() / 3, std::chrono::seconds(5)));
+  EXPECT_EQ(hex_sent, hex(reg.Received()));
+  EXPECT_EQ(hex_received, hex(reg.Sent()));
+}
+
+}  // namespace
+}  // namespace tallyglass

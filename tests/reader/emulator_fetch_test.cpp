@@ -1,0 +1,137 @@
+// The reader end to end over a pseudo-terminal: the link and the register
+// emulator with the sample journal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "emulator/emulator.h"
+#include "journal/loader.h"
+#include "journal/parse_load.h"
+#include "link/link.h"
+#include "reader/request.h"
+#include "reader_fakes.h"
+#include "render/render_listing.h"
+
+namespace tallyglass {
+namespace {
+
+using testing::RecordingUi;
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const std::string& SampleJournal() {
+  static const std::string text =
+      ReadFile(std::filesystem::path(TALLYGLASS_SOURCE_DIR) / "samples" / "sample-journal.xml");
+  return text;
+}
+
+class EmulatorFetchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("tallyglass-e2e-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    state.work_dir = dir.string();
+    waits.clear();
+    link::SetWaitFunction([this](int ms) { waits.push_back(ms); });
+    std::string error;
+    ASSERT_TRUE(reg.Start(&error)) << error;
+    ASSERT_EQ(link::OpenPort(reg.PortName(), 9600), link::kPortOpened);
+    ASSERT_EQ(link::PollStation(1), 0);
+  }
+  void TearDown() override {
+    link::ClosePort();
+    link::SetWaitFunction(nullptr);
+    reg.Stop();
+    std::filesystem::remove_all(dir);
+  }
+
+  // The documents of a receipt range as the register holds them.
+  std::vector<std::string> Receipts(int first, int last) {
+    std::vector<std::string> docs;
+    for (const auto& d : reg.Documents())
+      if (d.class_code == emulator::kReceiptClass && d.number >= first && d.number <= last)
+        docs.push_back(d.bytes);
+    return docs;
+  }
+  std::string TempXml(const std::vector<std::string>& docs) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n";
+    for (const auto& d : docs) text += d + "\r\n";
+    return text + "</RQ>\r\n";
+  }
+  // The listing of the range rendered straight from a journal text: the
+  // receipts alone, as a request of class 1 brings them.
+  Listing Expected(int type, std::int32_t first, std::int32_t last) {
+    rq model;
+    control loader;
+    sootv zvit_state, di_by_position;
+    EXPECT_TRUE(parse_and_load(TempXml(Receipts(first, last)), model, loader));
+    Listing listing;
+    render_listing(model, type, first, last, zvit_state, di_by_position, listing,
+                   (dir / "expected-error.log").string());
+    return listing;
+  }
+
+  std::filesystem::path dir;
+  emulator::RegisterEmulator reg{SampleJournal()};
+  ReaderState state;
+  RecordingUi ui;
+  std::vector<int> waits;
+};
+
+TEST_F(EmulatorFetchTest, FetchesTheWholeReceiptRange) {
+  state.Edit1 = "130";
+  state.Edit2 = "148";
+  const RequestResult result = run_request(state, ui, kByNumbers);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(130, 148)));
+  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 130, 148));
+  EXPECT_EQ(ui.progresses.back(), "94.74%     148");
+  EXPECT_TRUE(waits.empty());
+}
+
+TEST_F(EmulatorFetchTest, ZReportsByDatesSendClassOne) {
+  state.type_index = kChoiceZ;
+  state.Edit4 = "15.03.16";
+  state.Edit6 = "00:00";
+  state.Edit5 = "15.03.16";
+  state.Edit7 = "23:59";
+  const RequestResult result = run_request(state, ui, kByDates);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_EQ(state.first_number, 137);
+  EXPECT_EQ(state.last_number, 142);
+  // Receipts of class 1 came back and were recorded in the Z-report table.
+  EXPECT_EQ(state.zvit_state.get(137), 1);
+  EXPECT_EQ(state.check_state.size(), 0u);
+  EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(137, 142)));
+}
+
+TEST_F(EmulatorFetchTest, RegisterGoneMidFetchStillRendersWhatCameBefore) {
+  // The line closes when receipt 135 is asked for.
+  reg.SetFaultCallback([](const emulator::Event& e) {
+    return e.kind == emulator::Event::kFrame && e.request.find(";135;") != std::string::npos
+               ? emulator::Fault::kCloseLine
+               : emulator::Fault::kNone;
+  });
+  state.Edit1 = "131";
+  state.Edit2 = "140";
+  const RequestResult result = run_request(state, ui, kByNumbers);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_TRUE(reg.LineClosed());
+  // The exchange fell silent, and the next found no register: Cancel stopped.
+  EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
+  EXPECT_EQ(state.check_state.get(135), 0);
+  EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(131, 134)));
+  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 134));
+  for (int n = 131; n <= 134; ++n) EXPECT_EQ(state.check_state.get(n), 1) << n;
+}
+
+}  // namespace
+}  // namespace tallyglass
