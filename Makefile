@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo bench run clean
+.PHONY: all deps configure build test demo bench fuzz run clean
 
 all: build
 
@@ -28,7 +28,12 @@ demo: build
 bench: deps
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-release -j $(JOBS) --target tallyglass_bench
-	@build-release/bench/tallyglass_bench
+	@scripts/bench-report build-release
+
+# Every fuzz target for 60 s (clang, ASan + UBSan); FUZZ_SECONDS to change it.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) build-release
+	rm -rf $(BUILD) build-release build-fuzz
