@@ -35,5 +35,10 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/fuzz $(FUZZ_SECONDS)
 
+# The desktop program for a real register. Its fpinit.ini and work files
+# (temp.xml, error.log) live in $(BUILD)/run.
+run: build
+	@mkdir -p $(BUILD)/run && cd $(BUILD)/run && "$(abspath $(BUILD))/src/app/tallyglass"
+
 clean:
 	rm -rf $(BUILD) build-release build-fuzz

@@ -3,7 +3,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -140,10 +143,7 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   Button2 = MakeButton("Закрыть", this, 720, 504, 81);
   Button2->setObjectName("Button2");
 
-  SaveDialog1 = new QFileDialog(this);
-  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-  SaveDialog1->setDefaultSuffix("txt");
-  SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+  SaveDialog1 = nullptr;  // made at the first save: it starts watching the directory
 
   connect(ComboBox1, &QComboBox::activated, this, &TForm53::ComboBox1Change);
   connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -241,10 +241,23 @@ void TForm53::Button5Click() {
 }
 
 void TForm53::Button3Click() {
+  if (!SaveDialog1) {
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setDefaultSuffix("txt");
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    SaveDialog1->setDirectory(QDir::currentPath());
+  }
   SaveDialog1->setNameFilter("*.txt");
   SaveDialog1->selectFile("*.txt");
   if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return;
   const QString path = SaveDialog1->selectedFiles().constFirst();
+  // The initial "*.txt" is a pattern, not a name to write.
+  if (QFileInfo(path).fileName().contains(QRegularExpression("[*?]"))) return;
+  SaveListingTo(path);
+}
+
+void TForm53::SaveListingTo(const QString& path) {
   try {
     save(state_, QFile::encodeName(path).toStdString());
   } catch (const std::system_error& e) {

@@ -34,6 +34,9 @@ class TForm53 : public QWidget, public ReaderUi {
   void ShowModally();
 
   ReaderState& State() { return state_; }
+  // Writes the listing to the file chosen in the save dialog; a failure is
+  // shown in the error box and the listing stays as it is.
+  void SaveListingTo(const QString& path);
   // After the listing or the raw list changed outside the window's handlers.
   void RefreshLists();
 

@@ -46,8 +46,15 @@ class ModalAnswerer : public QObject {
       boxes_.push_back({box->windowTitle(), box->text()});
       recorded_ = dialog;
     }
+    // A dialog kept for later visits (the About window) counts as new when shown again.
+    const auto forget = connect(dialog, &QDialog::finished, this, [this] { last_ = nullptr; recorded_ = nullptr; },
+                                Qt::SingleShotConnection);
+    last_ = dialog;
     const bool handled = handler_ ? handler_(dialog) : Press(dialog, QMessageBox::Ok);
-    if (handled) last_ = dialog;
+    if (!handled) {
+      disconnect(forget);
+      last_ = nullptr;
+    }
   }
 
   QTimer timer_;
