@@ -30,8 +30,9 @@ class Application : public QApplication {
 
 int main(int argc, char** argv) {
   Application app(argc, argv);
+  // The application title (message boxes carry it). No display name is set,
+  // so window captions stay exactly as the windows set them.
   QApplication::setApplicationName("Tallyglass");
-  QApplication::setApplicationDisplayName("Tallyglass");
 
   using namespace tallyglass;
   TForm3 form3;

@@ -43,7 +43,6 @@ bool Save(QWidget* window, const QString& path) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tallyglass");
-  QApplication::setApplicationDisplayName("Tallyglass");
   if (argc != 5) {
     std::fprintf(stderr, "usage: tallyglass-screenshots OUTPUT_DIR PORT FIRST LAST\n");
     return 2;

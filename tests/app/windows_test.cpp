@@ -315,6 +315,30 @@ class WindowsTest : public QObject {
     QCOMPARE(form4_->Label2->text(), QString());
   }
 
+  void returnNumbersFillsTheNumberFieldsOrShowsTheError() {
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    OpenQueryWindow();
+    form53_->Edit4->setText("14.03.16");
+    form53_->Edit6->setText("00:00");
+    form53_->Edit5->setText("16.03.16");
+    form53_->Edit7->setText("23:59");
+    form53_->Button5->click();
+    QVERIFY(answerer_.Boxes().empty());
+    QCOMPARE(form53_->Edit1->text(), QString("130"));
+    QCOMPARE(form53_->Edit2->text(), QString("148"));
+
+    // A date that is no number: the error box, and neither fields nor model change.
+    form53_->Edit4->setText("1");
+    form53_->Button5->click();
+    QCOMPARE(answerer_.Boxes().size(), std::size_t{1});
+    QVERIFY(!answerer_.Boxes()[0].text.isEmpty());
+    QCOMPARE(form53_->Edit1->text(), QString("130"));
+    QCOMPARE(form53_->Edit2->text(), QString("148"));
+    QCOMPARE(form53_->State().model.check_no_max, 148);
+  }
+
   void typedTypeTextLeavesNoSelection() {
     Start(kDefaultIni);
     QCOMPARE(form53_->ComboBox1->currentText(), QString("Чек+Z-отчет"));
@@ -423,7 +447,6 @@ int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);  // the file dialog's memory stays out of the user's settings
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tallyglass");
-  QApplication::setApplicationDisplayName("Tallyglass");
   tallyglass::WindowsTest test;
   return QTest::qExec(&test, argc, argv);
 }
