@@ -4,7 +4,7 @@ JOBS  ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo bench run clean
+.PHONY: all deps configure build test demo bench fuzz run clean
 
 all: build
 
@@ -29,7 +29,12 @@ demo: build
 bench: deps
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-release -j $(JOBS) --target tallyglass_bench
-	@build-release/bench/tallyglass_bench
+	@scripts/bench-report build-release
+
+# Every fuzz target for 60 s (clang, ASan + UBSan); FUZZ_SECONDS to change it.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/fuzz $(FUZZ_SECONDS)
 
 # The desktop program for a real register. Its fpinit.ini and work files
 # (temp.xml, error.log) live in $(BUILD)/run.
@@ -37,4 +42,4 @@ run: build
 	@mkdir -p $(BUILD)/run && cd $(BUILD)/run && "$(abspath $(BUILD))/src/app/tallyglass"
 
 clean:
-	rm -rf $(BUILD) build-release
+	rm -rf $(BUILD) build-release build-fuzz

@@ -451,13 +451,16 @@ void RegisterEmulator::Send(std::string_view bytes) {
 }
 
 void RegisterEmulator::CloseLine() {
+  // Marked first, so that whoever sees the line hang up also sees it closed.
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
   // The serving thread owns the descriptors; Stop() finds them closed.
   ::close(master_);
   ::close(slave_);
   master_ = -1;
   slave_ = -1;
-  std::lock_guard lock(mutex_);
-  closed_ = true;
 }
 
 }  // namespace tallyglass::emulator

@@ -87,6 +87,7 @@ std::string_view to_text(std::string_view text) {
 }
 
 std::int32_t truncate_to_int(float value) {
+  if (value != value) return 0;  // NaN has no integer part
   const double d = value;
   if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
   if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();

@@ -137,6 +137,13 @@ xml_document::xml_document(std::string_view text) {
     std::string message = error.line > 0 ? "line " + std::to_string(error.line) + ": " : "";
     throw XmlParseError(message + error.message, error.line);
   }
+  // A journal never declares a document type; one that does (entities, an
+  // external DTD) is refused rather than loaded with its references unread.
+  if (doc_->intSubset != nullptr || doc_->extSubset != nullptr) {
+    xmlFreeDoc(doc_);
+    doc_ = nullptr;
+    throw XmlParseError("the journal text declares a document type", 0);
+  }
 }
 
 xml_document::~xml_document() {

@@ -1,0 +1,197 @@
+// Many documents fetched from the register emulator through the real link
+// while the register goes wrong at random: every document ends intact or
+// recorded as fetched without data, never corrupted.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../reader/reader_fakes.h"
+#include "emulator/emulator.h"
+#include "link/link.h"
+#include "reader/fetch.h"
+#include "reader/request.h"
+#include "text/cp1251.h"
+
+namespace tallyglass {
+namespace {
+
+using emulator::Document;
+using emulator::Event;
+using emulator::Fault;
+
+std::string TwoDigits(int v) { return std::string{char('0' + v / 10 % 10), char('0' + v % 10)}; }
+
+// Receipt n with a few sale lines; every 25th is padded to a whole number of
+// 150-byte parts, so that its end is told by a "D;" reply.
+Document Receipt(int n) {
+  static const std::string kCash = Utf8ToCp1251("ГРОШІ");
+  static const std::string kGoods = Utf8ToCp1251("Товар ");
+  static const std::string kTn = Utf8ToCp1251("ПН 111111111111");
+  const std::string ts = "20160401" + TwoDigits(8 + n / 60) + TwoDigits(n % 60) + "00";
+  const int lines = n % 7 + 1;
+  auto build = [&](const std::string& padding) {
+    std::string d = "<DAT DI=\"" + std::to_string(n) + "\" DT=\"0\" FN=\"5555555555\" TN=\"" + kTn +
+                    "\" V=\"1\" ZN=\"402400089\"><C T=\"0\">";
+    int sum = 0;
+    for (int i = 1; i <= lines; ++i) {
+      sum += 100 * i;
+      d += "<P C=\"" + std::to_string(i) + "\" N=\"" + std::to_string(i) + "\" NM=\"" + kGoods +
+           std::to_string(n) + "-" + std::to_string(i) + (i == 1 ? padding : "") + "\" SM=\"" +
+           std::to_string(100 * i) + "\" TX=\"1\"></P>";
+    }
+    d += "<M N=\"" + std::to_string(lines + 1) + "\" NM=\"" + kCash + "\" SM=\"" +
+         std::to_string(sum) + "\" T=\"0\"></M><E N=\"" + std::to_string(lines + 2) + "\" NO=\"" +
+         std::to_string(n) + "\" SM=\"" + std::to_string(sum) + "\" TS=\"" + ts + "\"></E></C><TS>" +
+         ts + "</TS></DAT><MAC DI=\"" + std::to_string(n) + "\" NT=\"8\">QUJDREVGR0g=</MAC>";
+    return d;
+  };
+  std::string bytes = build("");
+  if (n % 25 == 0) bytes = build(std::string(150 - bytes.size() % 150, 'x'));
+  return Document{emulator::kReceiptClass, n, ts, bytes};
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class FaultSoak : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tallyglass-soak-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    state_.work_dir = dir_.string();
+    // The protocol's 200 ms and 1000 ms waits are not slept; read time-outs are real.
+    state_.wait_ms = [](int) {};
+    link::SetWaitFunction([](int) {});
+  }
+  void TearDown() override {
+    link::ClosePort();
+    link::SetWaitFunction(nullptr);
+    std::filesystem::remove_all(dir_);
+  }
+
+  void Start(int count) {
+    for (int n = 1; n <= count; ++n) documents_.push_back(Receipt(n));
+    emulator_ = std::make_unique<emulator::RegisterEmulator>(documents_, emulator::EmulatorOptions{});
+    std::string error;
+    ASSERT_TRUE(emulator_->Start(&error)) << error;
+    ASSERT_EQ(link::OpenPort(emulator_->PortName(), 115200), link::kPortOpened);
+  }
+
+  RequestResult Fetch(int first, int last) {
+    state_.Edit1 = std::to_string(first);
+    state_.Edit2 = std::to_string(last);
+    state_.type_index = kChoiceCheck;
+    state_.type_text = type_choice_text(kChoiceCheck);
+    return run_request(state_, ui_, kByNumbers);
+  }
+
+  // The raw list and "temp.xml" hold exactly the documents recorded with
+  // data, byte for byte as the register keeps them, in number order.
+  void ExpectIntactCollected(const std::vector<int>& intact) {
+    std::vector<std::string> expected = {
+        "<?xml version=\"1.0\" encoding=\"windows-1251\"?>", "<RQ V=\"1\">"};
+    for (int n : intact) expected.push_back(documents_[n - 1].bytes);
+    expected.push_back("</RQ>");
+    ASSERT_EQ(state_.raw_list.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      EXPECT_EQ(state_.raw_list[i], expected[i]) << "raw list entry " << i;
+    std::string file;
+    for (const auto& line : expected) file += line + "\r\n";
+    EXPECT_TRUE(ReadFile(dir_ / "temp.xml") == file) << "temp.xml differs from the intact documents";
+  }
+
+  // The receipt numbers the model holds, in load order.
+  std::vector<int> LoadedNumbers() {
+    std::vector<int> numbers;
+    for (int p = 0; p < state_.model.doc_count; ++p)
+      numbers.push_back(static_cast<int>(state_.model.dats[p].checks[0].end_line.NO));
+    return numbers;
+  }
+
+  std::filesystem::path dir_;
+  ReaderState state_;
+  testing::RecordingUi ui_;
+  std::vector<Document> documents_;
+  std::unique_ptr<emulator::RegisterEmulator> emulator_;
+};
+
+TEST_F(FaultSoak, FiveHundredDocumentsEndIntactOrWithoutData) {
+  constexpr int kCount = 500;
+  Start(kCount);
+  ui_.answer_retry = [] { return true; };  // a silent poll run is asked again, never stopped
+  // Fixed seed; silences cost real read time-outs, so they are rare.
+  std::mt19937 random(20161210);
+  emulator_->SetFaultCallback([&random](const Event& e) {
+    const double draw = std::uniform_real_distribution<double>(0, 1)(random);
+    struct Share {
+      double upto;
+      Fault fault;
+    };
+    static const Share kPoll[] = {{0.004, Fault::kSilence}, {0.009, Fault::kWrongFirstByte},
+                                  {0.040, Fault::kFillBytes}};
+    static const Share kFrame[] = {{0.040, Fault::kRefuseFrame},     {0.080, Fault::kErrorReply},
+                                   {0.110, Fault::kBadCheckValue},   {0.120, Fault::kOneCheckByteWrong},
+                                   {0.160, Fault::kFillBytes},       {0.165, Fault::kCutReply},
+                                   {0.1665, Fault::kSilence}};
+    const Share* begin = e.kind == Event::kPoll ? std::begin(kPoll) : std::begin(kFrame);
+    const Share* end = e.kind == Event::kPoll ? std::end(kPoll) : std::end(kFrame);
+    for (const Share* s = begin; s != end; ++s)
+      if (draw < s->upto) return s->fault;
+    return Fault::kNone;
+  });
+
+  const RequestResult result = Fetch(1, kCount);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+
+  std::vector<int> intact;
+  int without_data = 0;
+  for (int n = 1; n <= kCount; ++n) {
+    const int s = state_.check_state.get(n);
+    ASSERT_TRUE(s == 1 || s == 2) << "document " << n << " has state " << s;
+    if (s == 1) intact.push_back(n);
+    else ++without_data;
+  }
+  ExpectIntactCollected(intact);
+  EXPECT_EQ(LoadedNumbers(), intact);
+  // The faults did their work both ways.
+  EXPECT_GT(without_data, 0);
+  EXPECT_GT(intact.size(), kCount / 2u);
+  EXPECT_GT(state_.listing.size(), intact.size());
+}
+
+TEST_F(FaultSoak, LineClosedInsideADocumentKeepsWhatCameBefore) {
+  Start(6);
+  // Receipt 3 spans several parts: the line goes away at its second part.
+  ASSERT_GT(documents_[2].bytes.size(), 300u);
+  emulator_->SetFaultCallback([](const Event& e) {
+    return e.kind == Event::kFrame && e.request == "B;1;3;1;" ? Fault::kCloseLine : Fault::kNone;
+  });
+  const RequestResult result = Fetch(1, 6);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_TRUE(emulator_->LineClosed());
+  // Receipts 1 and 2 were collected, loaded and rendered; 3 to 6 are not recorded.
+  ExpectIntactCollected({1, 2});
+  EXPECT_EQ(LoadedNumbers(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(state_.check_state.ordered_copy(),
+            (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 1}, {2, 1}, {3, 0}}));
+  ASSERT_FALSE(ui_.questions.empty());
+  EXPECT_EQ(ui_.questions.back(), "Нет связи!|Повторить");
+  const std::string goods = Utf8ToCp1251("Товар 2-1");
+  bool rendered = false;
+  for (const auto& line : state_.listing) rendered = rendered || line.find(goods) != std::string::npos;
+  EXPECT_TRUE(rendered) << "receipt 2 is not in the listing";
+}
+
+}  // namespace
+}  // namespace tallyglass
