@@ -35,6 +35,8 @@
 #include "text/base64.h"
 #include "text/cp1251.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
 
@@ -148,10 +150,7 @@ TEST(HostileJournal, TheParserNeverOpensASocket) {
 class HostileRegister : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tallyglass-hostile-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::MakeScratchDir("tallyglass-hostile");
     state_.work_dir = dir_.string();
     register_.install(state_);
     register_.answer_b = [this](const std::string& request) {

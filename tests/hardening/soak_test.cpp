@@ -19,8 +19,12 @@
 #include "reader/request.h"
 #include "text/cp1251.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
+
+using test_support::ReadFile;
 
 using emulator::Document;
 using emulator::Event;
@@ -57,18 +61,10 @@ Document Receipt(int n) {
   return Document{emulator::kReceiptClass, n, ts, bytes};
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class FaultSoak : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tallyglass-soak-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::MakeScratchDir("tallyglass-soak");
     state_.work_dir = dir_.string();
     // The protocol's 200 ms and 1000 ms waits are not slept; read time-outs are real.
     state_.wait_ms = [](int) {};

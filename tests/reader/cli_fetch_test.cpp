@@ -20,19 +20,13 @@
 #include "render/render_listing.h"
 #include "text/cp1251.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-const std::string& SampleJournal() {
-  static const std::string text =
-      ReadFile(std::filesystem::path(TALLYGLASS_SOURCE_DIR) / "samples" / "sample-journal.xml");
-  return text;
-}
+using test_support::ReadFile;
+using test_support::SampleJournal;
 
 struct CliRun {
   int status;
@@ -42,10 +36,7 @@ struct CliRun {
 class CliFetchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("tallyglass-cli-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = test_support::MakeScratchDir("tallyglass-cli");
     std::string error;
     ASSERT_TRUE(reg.Start(&error)) << error;
   }

@@ -15,29 +15,20 @@
 #include "reader_fakes.h"
 #include "render/render_listing.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
 
+using test_support::ReadFile;
+using test_support::SampleJournal;
+
 using testing::RecordingUi;
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-const std::string& SampleJournal() {
-  static const std::string text =
-      ReadFile(std::filesystem::path(TALLYGLASS_SOURCE_DIR) / "samples" / "sample-journal.xml");
-  return text;
-}
 
 class EmulatorFetchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("tallyglass-e2e-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = test_support::MakeScratchDir("tallyglass-e2e");
     state.work_dir = dir.string();
     waits.clear();
     link::SetWaitFunction([this](int ms) { waits.push_back(ms); });

@@ -13,19 +13,18 @@
 #include "reader_fakes.h"
 #include "text/base64.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
+
+using test_support::ReadFile;
 
 using testing::RecordingUi;
 using testing::ScriptedRegister;
 using Answer = ScriptedRegister::Answer;
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 struct Request {
   int code, n, part;
@@ -47,10 +46,7 @@ std::string Doc(int n, std::size_t size) {
 class FetchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("tallyglass-fetch-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = test_support::MakeScratchDir("tallyglass-fetch");
     state.work_dir = dir.string();
     reg.install(state);
     // Serves the journal in pieces of 150 bytes; a missing document or a

@@ -16,23 +16,17 @@
 #include "text/base64.h"
 #include "text/cp1251.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
+
+using test_support::ReadFile;
+using test_support::SampleJournal;
 
 using testing::RecordingUi;
 using testing::ScriptedRegister;
 using Answer = ScriptedRegister::Answer;
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-const std::string& SampleJournal() {
-  static const std::string text =
-      ReadFile(std::filesystem::path(TALLYGLASS_SOURCE_DIR) / "samples" / "sample-journal.xml");
-  return text;
-}
 
 // The sample's documents (one per line) by receipt or Z-report number.
 std::map<int, std::string> SampleDocuments(bool zreports) {
@@ -73,10 +67,7 @@ void ServeSample(ScriptedRegister& reg) {
 class RequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("tallyglass-request-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = test_support::MakeScratchDir("tallyglass-request");
     state.work_dir = dir.string();
     reg.install(state);
     ServeSample(reg);

@@ -11,15 +11,14 @@
 
 #include "text/cp1251.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
 
-namespace fs = std::filesystem;
+using test_support::ReadFile;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+namespace fs = std::filesystem;
 
 struct CliRun {
   int status = -1;
@@ -30,10 +29,7 @@ struct CliRun {
 class CliRenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tallyglass-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::MakeScratchDir("tallyglass-cli");
   }
   void TearDown() override { fs::remove_all(dir_); }
 

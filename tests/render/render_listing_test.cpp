@@ -11,6 +11,8 @@
 #include "render/selection.h"
 #include "test_support.h"
 
+#include "support/test_files.h"
+
 namespace tallyglass {
 namespace {
 
@@ -36,10 +38,7 @@ std::vector<std::string> Documents(const Listing& listing) {
 class RenderListingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tallyglass-render-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::MakeScratchDir("tallyglass-render");
     log_ = (dir_ / "error.log").string();
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
