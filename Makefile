@@ -17,9 +17,14 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Every test, through CTest.
+# Every test, through CTest: in the normal build, then once more with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYGLASS_SANITIZE=ON \
+	  -DTALLYGLASS_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 # The program's main job without a register: the emulator with the sample journal.
 demo: build
@@ -42,4 +47,4 @@ run: build
 	@mkdir -p $(BUILD)/run && cd $(BUILD)/run && "$(abspath $(BUILD))/src/app/tallyglass"
 
 clean:
-	rm -rf $(BUILD) build-release build-fuzz
+	rm -rf $(BUILD) build-asan build-release build-fuzz
