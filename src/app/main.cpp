@@ -3,10 +3,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "app/tform3.h"
-#include "app/tform4.h"
-#include "app/tform53.h"
-#include "app/tform54.h"
+#include "app/windows.h"
 
 namespace {
 
@@ -34,14 +31,7 @@ int main(int argc, char** argv) {
   // so window captions stay exactly as the windows set them.
   QApplication::setApplicationName("Tallyglass");
 
-  using namespace tallyglass;
-  TForm3 form3;
-  TForm53 form53(&form3);
-  TForm54 form54;
-  TForm4 form4(&form3);
-  form3.SetForms(&form53, &form54, &form4);
-  form53.SetBusyNotice(&form4);
-
-  form3.show();
+  tallyglass::Windows windows;
+  windows.form3.show();
   return app.exec();
 }

@@ -14,10 +14,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/tform3.h"
-#include "app/tform4.h"
-#include "app/tform53.h"
-#include "app/tform54.h"
+#include "app/windows.h"
 
 namespace {
 
@@ -51,12 +48,10 @@ int main(int argc, char** argv) {
   const QString port = QString::fromLocal8Bit(argv[2]);
 
   using namespace tallyglass;
-  TForm3 form3;
-  TForm53 form53(&form3);
-  TForm54 form54;
-  TForm4 form4(&form3);
-  form3.SetForms(&form53, &form54, &form4);
-  form53.SetBusyNotice(&form4);
+  Windows windows;
+  TForm3& form3 = windows.form3;
+  TForm53& form53 = windows.form53;
+  TForm54& form54 = windows.form54;
 
   int status = 0;
   QTimer::singleShot(0, [&] {
