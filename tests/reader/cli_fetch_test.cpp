@@ -20,6 +20,7 @@
 #include "render/render_listing.h"
 #include "text/cp1251.h"
 
+#include "support/render_journal.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -55,14 +56,8 @@ class CliFetchTest : public ::testing::Test {
   }
 
   Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    rq model;
-    control loader;
-    sootv zvit_state, di_by_position;
-    EXPECT_TRUE(parse_and_load(SampleJournal(), model, loader));
-    Listing listing;
-    render_listing(model, type, first, last, zvit_state, di_by_position, listing,
-                   (dir / "expected-error.log").string());
-    return listing;
+    return test_support::RenderJournalText(SampleJournal(), type, first, last,
+                                           dir / "expected-error.log");
   }
 
   std::filesystem::path dir;

@@ -15,6 +15,7 @@
 #include "reader_fakes.h"
 #include "render/render_listing.h"
 
+#include "support/render_journal.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -60,14 +61,8 @@ class EmulatorFetchTest : public ::testing::Test {
   // The listing of the range rendered straight from a journal text: the
   // receipts alone, as a request of class 1 brings them.
   Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    rq model;
-    control loader;
-    sootv zvit_state, di_by_position;
-    EXPECT_TRUE(parse_and_load(TempXml(Receipts(first, last)), model, loader));
-    Listing listing;
-    render_listing(model, type, first, last, zvit_state, di_by_position, listing,
-                   (dir / "expected-error.log").string());
-    return listing;
+    return test_support::RenderJournalText(TempXml(Receipts(first, last)), type, first, last,
+                                           dir / "expected-error.log");
   }
 
   std::filesystem::path dir;
