@@ -62,18 +62,18 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
       result.outcome = RequestOutcome::kStructureFailure;
     }
     back_to_query(ui);
-  } catch (const std::exception& e) {
-    back_to_query(ui);
-    state.listing.push_back(kStructure);
-    state.listing.push_back(kOtherRange);
-    result.outcome = RequestOutcome::kFailed;
-    result.error = e.what();
   } catch (...) {
     back_to_query(ui);
     state.listing.push_back(kStructure);
     state.listing.push_back(kOtherRange);
     result.outcome = RequestOutcome::kFailed;
     result.error = "unknown failure";
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      result.error = e.what();
+    } catch (...) {
+    }
   }
   return result;
 }
