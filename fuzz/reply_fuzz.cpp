@@ -22,7 +22,7 @@
 #include "link/link.h"
 #include "reader/fetch.h"
 #include "reader/reader_state.h"
-#include "reader/reader_ui.h"
+#include "reader/quiet_ui.h"
 
 using namespace tallyglass;
 
@@ -30,26 +30,6 @@ namespace {
 
 // The most a pseudo-terminal's input side holds without a reader.
 constexpr std::size_t kMaxLine = 4000;
-
-class QuietUi : public ReaderUi {
- public:
-  void inform(std::string_view) override {}
-  bool ask_retry(std::string_view, std::string_view) override { return false; }
-  void pump() override {}
-  void show_busy(std::string_view, std::string_view) override {}
-  void progress(std::string_view) override {}
-  void hide_busy() override {}
-  void raise_busy() override {}
-  bool app_active() override { return false; }
-  void show_query() override {}
-  void hide_query() override {}
-  std::string network_number_text() override { return "1"; }
-  bool stop_requested() override { return stop_; }
-  void set_stop_requested(bool stop) override { stop_ = stop; }
-
- private:
-  bool stop_ = false;
-};
 
 bool IsLinkResult(int r) {
   return r > 0 || r == link::kNoLink || r == link::kFellSilent || r == link::kErrorReply ||

@@ -11,30 +11,13 @@
 #include "link/link.h"
 #include "reader/fetch.h"
 #include "reader/reader_state.h"
-#include "reader/reader_ui.h"
+#include "reader/quiet_ui.h"
 
 namespace tallyglass {
 namespace {
 
 constexpr int kDocuments = 200;
 constexpr int kBaud = 115200;
-
-class QuietUi : public ReaderUi {
- public:
-  void inform(std::string_view) override {}
-  bool ask_retry(std::string_view, std::string_view) override { return false; }
-  void pump() override {}
-  void show_busy(std::string_view, std::string_view) override {}
-  void progress(std::string_view) override {}
-  void hide_busy() override {}
-  void raise_busy() override {}
-  bool app_active() override { return true; }
-  void show_query() override {}
-  void hide_query() override {}
-  std::string network_number_text() override { return "1"; }
-  bool stop_requested() override { return false; }
-  void set_stop_requested(bool) override {}
-};
 
 // A journal of receipts 1..200, each padded with comment lines to a size
 // drawn evenly from 300..3000 bytes (seeded, so every run fetches the same).
@@ -73,7 +56,7 @@ void FetchFromEmulator(benchmark::State& bench, int baud) {
   }
   const auto dir = std::filesystem::temp_directory_path() / "tallyglass-fetch-bench";
   std::filesystem::create_directories(dir);
-  QuietUi ui;
+  QuietUi ui(/*active=*/true);
   double wire_seconds = 0;
   double total_seconds = 0;
   for (auto _ : bench) {

@@ -142,4 +142,15 @@ inline Listing ReadGolden(const std::string& name) {
   return lines;
 }
 
+// Compares a rendering with a golden listing whose line lengths (trailing
+// spaces included) are those the worked example gives.
+inline void ExpectGolden(const Listing& got, const std::string& name,
+                         const std::vector<std::size_t>& lengths) {
+  const Listing want = ReadGolden(name);
+  ASSERT_EQ(want.size(), lengths.size()) << name;
+  for (std::size_t i = 0; i < want.size(); ++i)
+    EXPECT_EQ(want[i].size(), lengths[i]) << name << " line " << i + 1;
+  EXPECT_EQ(FirstDifference(got, want), "") << name;
+}
+
 }  // namespace tallyglass::test
