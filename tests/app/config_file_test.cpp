@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "text/cp1251.h"
+#include "support/test_files.h"
 
 namespace tallyglass {
 namespace {
@@ -15,18 +16,12 @@ namespace {
 class ProfileFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tallyglass-ini-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::MakeScratchDir("tallyglass-ini");
     path_ = (dir_ / "fpinit.ini").string();
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   void Put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::string Get() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  std::string Get() const { return test_support::ReadFile(path_); }
   std::filesystem::path dir_;
   std::string path_;
 };

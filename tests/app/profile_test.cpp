@@ -9,6 +9,7 @@
 
 #include "app/config_file.h"
 #include "text/cp1251.h"
+#include "support/test_files.h"
 
 namespace tallyglass {
 namespace {
@@ -16,17 +17,11 @@ namespace {
 class ProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tallyglass-profile-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::MakeScratchDir("tallyglass-profile");
     path_ = (dir_ / "fpinit.ini").string();
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Get() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  std::string Get() const { return test_support::ReadFile(path_); }
   std::filesystem::path dir_;
   std::string path_;
 };

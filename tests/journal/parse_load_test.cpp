@@ -9,6 +9,7 @@
 
 #include "journal/loader.h"
 #include "journal_test_support.h"
+#include "support/test_files.h"
 
 namespace tallyglass {
 namespace {
@@ -16,13 +17,8 @@ namespace {
 using testing_support::describe;
 using testing_support::journal_text;
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(ParseAndLoad, LoadsTheSampleJournal) {
-  const std::string text = read_file(TALLYGLASS_SOURCE_DIR "/samples/sample-journal.xml");
+  const std::string text = test_support::SampleJournal();
   ASSERT_FALSE(text.empty());
   rq model;
   control loader;

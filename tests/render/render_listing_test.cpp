@@ -48,10 +48,7 @@ class RenderListingTest : public ::testing::Test {
     render_listing(model_, choice, first, last, zvit_state_, di_, out, log_);
     return out;
   }
-  std::string Log() const {
-    std::ifstream in(log_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  std::string Log() const { return test_support::ReadFile(log_); }
 
   rq model_;
   sootv zvit_state_;

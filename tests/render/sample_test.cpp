@@ -10,21 +10,20 @@
 #include "journal/parse_load.h"
 #include "render/render_listing.h"
 #include "test_support.h"
+#include "support/test_files.h"
 
 namespace tallyglass {
 namespace {
 
 TEST(SampleJournal, RendersEveryDocumentWithoutFailure) {
-  std::ifstream in(TALLYGLASS_SOURCE_DIR "/samples/sample-journal.xml", std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  const std::string& text = test_support::SampleJournal();
   rq model;
   control loader;
   loader.clear();
   ASSERT_TRUE(parse_and_load(text, model, loader));
   ASSERT_GT(model.doc_count, 0);
 
-  const auto dir = std::filesystem::temp_directory_path() / ("tallyglass-sample-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const auto dir = test_support::MakeScratchDir("tallyglass-sample");
   const std::string log = (dir / "error.log").string();
   const std::string heading = test::W("          ДП \"Компанія ZENTA\"");
   struct Case {
