@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/config_file.h"
-#include "app/profile.h"
+#include "settings/ini_file.h"
+#include "settings/fpinit_settings.h"
 #include "fuzz_support.h"
 
 using namespace tallyglass;

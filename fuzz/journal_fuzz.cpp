@@ -14,21 +14,19 @@
 using namespace tallyglass;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string error_log = fuzz::WorkDir() + "/error.log";
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   rq model;
   control loader;
   if (!parse_and_load(text, model, loader)) return 0;
 
-  sootv zvit_state;
   sootv di_by_position;
   Listing listing;
-  render_listing(model, kChoiceCheckZ, model.check_no_min, model.check_no_max, zvit_state,
-                 di_by_position, listing, error_log);
+  render_listing(model, {kChoiceCheckZ, model.check_no_min, model.check_no_max}, di_by_position,
+                 listing);
   TG_FUZZ_CHECK(model.doc_count < 1 || di_by_position.size() ==
                                           static_cast<std::size_t>(model.doc_count));
   Listing zreports;
-  render_listing(model, kChoiceZ, model.zvit_no_min, model.zvit_no_max, zvit_state,
-                 di_by_position, zreports, error_log);
+  render_listing(model, {kChoiceZ, model.zvit_no_min, model.zvit_no_max}, di_by_position,
+                 zreports);
   return 0;
 }

@@ -118,7 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       state.work_dir = fuzz::WorkDir();
       state.wait_ms = [](int) {};
       QuietUi ui;
-      fetch_range(state, ui, 1, 2, kClassCheck);
+      RequestControl control;
+      fetch_range(state, ui, control, 1, 2, kClassCheck);
       TG_FUZZ_CHECK(state.raw_list.size() >= 3 && state.raw_list.size() <= 5);
       break;
     }

@@ -32,8 +32,6 @@ QApplication& App() {
   return *app;
 }
 
-const std::string kErrorLog = (std::filesystem::temp_directory_path() / "tallyglass-bench-error.log").string();
-
 // The sample journal loaded once.
 rq& SampleModel() {
   static rq model = [] {
@@ -52,9 +50,8 @@ Listing RenderLines() {
   Listing listing;
   listing.reserve(kLines + 1000);
   while (listing.size() < kLines) {
-    sootv zvit_state;
     sootv di_by_position;
-    render_listing(SampleModel(), kChoiceCheck, 130, 148, zvit_state, di_by_position, listing, kErrorLog);
+    render_listing(SampleModel(), {kChoiceCheck, 130, 148}, di_by_position, listing);
   }
   listing.resize(kLines);
   return listing;

@@ -16,9 +16,9 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/connection.h"
+#include "settings/connection.h"
 #include "app/dialogs.h"
-#include "app/profile.h"
+#include "settings/fpinit_settings.h"
 #include "app/qt_text.h"
 #include "app/tform4.h"
 #include "app/tform53.h"
@@ -139,6 +139,17 @@ void TForm3::SetForms(TForm53* query, TForm54* about, TForm4* busy) {
   query_ = query;
   about_ = about;
   busy_ = busy;
+}
+
+bool TForm3::StopRequested() const { return query_ != nullptr && query_->Control().stop_requested(); }
+
+void TForm3::SetStopRequested(bool stop) {
+  if (query_ == nullptr) return;
+  if (stop) {
+    query_->Control().request_stop();
+  } else {
+    query_->Control().clear_stop();
+  }
 }
 
 void TForm3::FormCreate() {

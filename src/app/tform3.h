@@ -54,8 +54,9 @@ class TForm3 : public QMainWindow {
   // Shared state read by the other windows and the reader.
   const QString& VersionText() const { return version_text_; }
   bool AppActive() const { return app_active_; }
-  bool StopRequested() const { return stop_requested_; }
-  void SetStopRequested(bool stop) { stop_requested_ = stop; }
+  // The running request's stop flag (it lives in the query window's control).
+  bool StopRequested() const;
+  void SetStopRequested(bool stop);
   bool Connected() const { return connected_; }
   const std::string& IniPath() const { return ini_path_; }
   QString NetworkNumberText() const;
@@ -106,7 +107,6 @@ class TForm3 : public QMainWindow {
   ActivationWaits waits_;
   QString version_text_;
   bool app_active_ = false;
-  bool stop_requested_ = false;
   bool connected_ = false;
   bool activation_pending_ = false;
   int activation_count_ = 0;

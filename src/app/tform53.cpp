@@ -90,6 +90,16 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   setWindowTitle("Форма запроса и отображения данных");
   setFixedSize(833, 638);
 
+  // What a request reads while it runs: the connection window's network
+  // number, pending input, and the busy notice's second line while the
+  // program is the active one.
+  control_.network_number = [this] { return FromQt(connection_->NetworkNumberText()); };
+  control_.pump = [] { QCoreApplication::processEvents(); };
+  control_.progress = [this](std::string_view line) {
+    if (busy_) busy_->SetProgress(ToQt(line));
+  };
+  control_.active = [this] { return connection_->AppActive(); };
+
   const QFont font = ListingFont();
   raw_model_ = new ListingModel(&state_.raw_list, this);
   listing_model_ = new ListingModel(&state_.listing, this);
@@ -221,7 +231,7 @@ void TForm53::ComboBox1Change() {
 
 void TForm53::RunRequest(int mode) {
   PullFields();
-  run_request(state_, *this, mode);
+  run_request(state_, *this, control_, mode);
   RefreshLists();
   PushFields();
 }
@@ -233,7 +243,7 @@ void TForm53::Button4Click() { RunRequest(kByDates); }
 void TForm53::Button5Click() {
   PullFields();
   try {
-    return_numbers(state_, *this);
+    return_numbers(state_, control_);
   } catch (const std::exception& e) {
     ShowError(this, ToQt(e.what()));
   }
@@ -281,14 +291,8 @@ bool TForm53::ask_retry(std::string_view caption, std::string_view text) {
   return AskRetry(isVisible() ? this : nullptr, ToQt(caption), ToQt(text));
 }
 
-void TForm53::pump() { QCoreApplication::processEvents(); }
-
 void TForm53::show_busy(std::string_view caption, std::string_view first_line) {
   if (busy_) busy_->ShowNotice(ToQt(caption), ToQt(first_line));
-}
-
-void TForm53::progress(std::string_view line) {
-  if (busy_) busy_->SetProgress(ToQt(line));
 }
 
 void TForm53::hide_busy() {
@@ -302,8 +306,6 @@ void TForm53::raise_busy() {
   }
 }
 
-bool TForm53::app_active() { return connection_->AppActive(); }
-
 void TForm53::show_query() {
   RefreshLists();
   show();
@@ -311,10 +313,5 @@ void TForm53::show_query() {
 
 void TForm53::hide_query() { hide(); }
 
-std::string TForm53::network_number_text() { return FromQt(connection_->NetworkNumberText()); }
-
-bool TForm53::stop_requested() { return connection_->StopRequested(); }
-
-void TForm53::set_stop_requested(bool stop) { connection_->SetStopRequested(stop); }
 
 }  // namespace tallyglass

@@ -7,6 +7,7 @@
 
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
+#include "reader/request_control.h"
 
 class QComboBox;
 class QFileDialog;
@@ -34,6 +35,8 @@ class TForm53 : public QWidget, public ReaderUi {
   void ShowModally();
 
   ReaderState& State() { return state_; }
+  // The running request's stop flag, progress line and network number.
+  RequestControl& Control() { return control_; }
   // Writes the listing to the file chosen in the save dialog; a failure is
   // shown in the error box and the listing stays as it is.
   void SaveListingTo(const QString& path);
@@ -43,17 +46,11 @@ class TForm53 : public QWidget, public ReaderUi {
   // ReaderUi
   void inform(std::string_view text) override;
   bool ask_retry(std::string_view caption, std::string_view text) override;
-  void pump() override;
   void show_busy(std::string_view caption, std::string_view first_line) override;
-  void progress(std::string_view line) override;
   void hide_busy() override;
   void raise_busy() override;
-  bool app_active() override;
   void show_query() override;
   void hide_query() override;
-  std::string network_number_text() override;
-  bool stop_requested() override;
-  void set_stop_requested(bool stop) override;
 
   QListView* ListBox2;
   QListView* ListBox1;
@@ -102,6 +99,7 @@ class TForm53 : public QWidget, public ReaderUi {
   TForm3* connection_;
   TForm4* busy_ = nullptr;
   ReaderState state_;
+  RequestControl control_;
   ListingModel* listing_model_;
   ListingModel* raw_model_;
 };

@@ -8,16 +8,35 @@
 namespace tallyglass::cli {
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// The control of the running request, for the interrupt handler.
+RequestControl* g_control = nullptr;
+bool g_progress_shown = false;
 
 // The first Ctrl-C asks the fetch to stop (what came so far is still
-// rendered); a second one ends the program.
+// rendered); a second one ends the program. Setting the lock-free stop flag is
+// safe in a signal handler.
 void OnInterrupt(int) {
-  g_interrupted = 1;
+  if (g_control != nullptr) g_control->request_stop();
   std::signal(SIGINT, SIG_DFL);
 }
 
+void ShowProgress(std::string_view line) {
+  if (line.empty()) {
+    ClearProgress();
+    return;
+  }
+  std::fputs("\r\x1b[K", stderr);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  g_progress_shown = true;
+}
+
 }  // namespace
+
+void ClearProgress() {
+  if (g_progress_shown) std::fputs("\r\x1b[K", stderr);
+  g_progress_shown = false;
+}
 
 void print_line(std::FILE* out, std::string_view cp1251) {
   const std::string text = Cp1251ToUtf8(cp1251);
@@ -25,48 +44,30 @@ void print_line(std::FILE* out, std::string_view cp1251) {
   std::fputc('\n', out);
 }
 
-CliUi::CliUi(std::string network_text, bool keep_going, bool show_progress)
-    : network_text_(std::move(network_text)), keep_going_(keep_going), show_progress_(show_progress) {
-  g_interrupted = 0;
-  std::signal(SIGINT, OnInterrupt);
-}
-
-CliUi::~CliUi() {
-  std::signal(SIGINT, SIG_DFL);
-  progress("");
-}
-
 void CliUi::inform(std::string_view text) {
-  progress("");
+  ClearProgress();
   print_line(stderr, text);
 }
 
 bool CliUi::ask_retry(std::string_view caption, std::string_view text) {
-  progress("");
+  ClearProgress();
   const std::string line = std::string(caption) + " " + std::string(text) + "? " +
                            (keep_going_ ? "Retry (--keep-going)" : "Cancel");
   print_line(stderr, line);
   return keep_going_;
 }
 
-void CliUi::progress(std::string_view line) {
-  if (!show_progress_) return;
-  if (line.empty()) {
-    if (progress_shown_) std::fputs("\r\x1b[K", stderr);
-    progress_shown_ = false;
-    return;
-  }
-  std::fputs("\r\x1b[K", stderr);
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-  progress_shown_ = true;
+CliControl::CliControl(std::string network_text, bool show_progress) {
+  control_.network_number = [text = std::move(network_text)] { return text; };
+  if (show_progress) control_.progress = ShowProgress;
+  g_control = &control_;
+  std::signal(SIGINT, OnInterrupt);
 }
 
-bool CliUi::stop_requested() { return stop_ || g_interrupted != 0; }
-
-void CliUi::set_stop_requested(bool stop) {
-  stop_ = stop;
-  if (!stop) g_interrupted = 0;
+CliControl::~CliControl() {
+  std::signal(SIGINT, SIG_DFL);
+  g_control = nullptr;
+  ClearProgress();
 }
 
 void TraceWriter::add(bool sent, const std::uint8_t* bytes, std::size_t count) {

@@ -9,37 +9,45 @@
 #include <vector>
 
 #include "reader/reader_ui.h"
+#include "reader/request_control.h"
 
 namespace tallyglass::cli {
 
 class CliUi : public ReaderUi {
  public:
-  // network_text: the --case text; keep_going answers the no-link question
-  // with Retry; show_progress writes the progress line.
-  CliUi(std::string network_text, bool keep_going, bool show_progress);
-  ~CliUi() override;
+  // keep_going answers the no-link question with Retry.
+  explicit CliUi(bool keep_going) : keep_going_(keep_going) {}
 
   void inform(std::string_view text) override;
   bool ask_retry(std::string_view caption, std::string_view text) override;
-  void pump() override {}
   void show_busy(std::string_view, std::string_view) override {}
-  void progress(std::string_view line) override;
   void hide_busy() override {}
   void raise_busy() override {}
-  bool app_active() override { return true; }
   void show_query() override {}
   void hide_query() override {}
-  std::string network_number_text() override { return network_text_; }
-  bool stop_requested() override;
-  void set_stop_requested(bool stop) override;
 
  private:
-  std::string network_text_;
   bool keep_going_;
-  bool show_progress_;
-  bool progress_shown_ = false;
-  bool stop_ = false;
 };
+
+// A request's control on a terminal: the --case text as the network number,
+// the progress line on standard error (when show_progress), and Ctrl-C in
+// place of the busy notice's close box. One at a time.
+class CliControl {
+ public:
+  CliControl(std::string network_text, bool show_progress);
+  ~CliControl();
+  CliControl(const CliControl&) = delete;
+  CliControl& operator=(const CliControl&) = delete;
+
+  RequestControl& control() { return control_; }
+
+ private:
+  RequestControl control_;
+};
+
+// Empties the progress line on standard error, if one is shown.
+void ClearProgress();
 
 // Writes every byte of the line to a stream in hex, one line per burst in
 // one direction: "12:04:05.123 -> FF FF 06" (sent) or "<-" (received).

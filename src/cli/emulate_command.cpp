@@ -2,14 +2,16 @@
 #include <signal.h>
 
 #include <cerrno>
-#include <charconv>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "emulator/emulator.h"
+#include "text/numbers.h"
 
 namespace tallyglass::cli {
 namespace {
@@ -27,11 +29,6 @@ constexpr const char* kEmulateUsage =
     "  --case N        the register's network number, 1 to 99 (default 1)\n"
     "  --baud B        pace every byte at B bit/s, 11 bits a byte (default: unpaced)\n"
     "  --help          this text\n";
-
-bool ParseInt(std::string_view text, int& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
 
 bool ReadFile(const std::string& path, std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -54,37 +51,27 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int RunEmulate(int argc, char** argv) {
-  std::string journal_path;
+  OptionParser parser("emulate", kEmulateUsage);
+  std::optional<std::string> journal_option, case_text, baud_text;
+  parser.value("--journal", &journal_option);
+  parser.value("--case", &case_text);
+  parser.value("--baud", &baud_text);
+  if (!parser.parse(argc, argv)) return parser.fail(parser.error());
+  if (parser.help()) return parser.print_help();
+
   emulator::EmulatorOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kEmulateUsage, stdout);
-      return 0;
-    }
-    const bool takes_value = arg == "--journal" || arg == "--case" || arg == "--baud";
-    if (!takes_value) {
-      std::fprintf(stderr, "tallyglass-cli emulate: unknown option '%s'\n\n%s", argv[i],
-                   kEmulateUsage);
-      return 2;
-    }
-    if (i + 1 >= argc) return Fail(std::string(arg) + " needs a value");
-    const std::string_view value = argv[++i];
-    if (arg == "--journal") {
-      journal_path = value;
-    } else if (arg == "--case") {
-      if (!ParseInt(value, options.case_number) || options.case_number < 1 ||
-          options.case_number > 99)
-        return Fail("--case must be a number from 1 to 99, not '" + std::string(value) + "'");
-    } else if (!ParseInt(value, options.baud) || options.baud <= 0) {
-      return Fail("--baud must be a positive number of bit/s, not '" + std::string(value) + "'");
-    }
+  if (case_text) {
+    const auto n = ParseExactInt32(*case_text);
+    if (!n || *n < 1 || *n > 99) return Fail("--case must be a number from 1 to 99, not '" + *case_text + "'");
+    options.case_number = *n;
   }
-  if (journal_path.empty()) {
-    std::fprintf(stderr, "tallyglass-cli emulate: --journal FILE is required\n\n%s",
-                 kEmulateUsage);
-    return 2;
+  if (baud_text) {
+    const auto n = ParseExactInt32(*baud_text);
+    if (!n || *n <= 0) return Fail("--baud must be a positive number of bit/s, not '" + *baud_text + "'");
+    options.baud = *n;
   }
+  const std::string journal_path = journal_option.value_or("");
+  if (journal_path.empty()) return parser.fail("--journal FILE is required");
   std::string journal;
   if (!ReadFile(journal_path, journal))
     return Fail("cannot read the journal '" + journal_path + "': " + std::strerror(errno));

@@ -13,17 +13,19 @@
 
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "link/link.h"
 #include "reader/query.h"
 #include "reader/reader_state.h"
 #include "reader/request.h"
+#include "settings/connection.h"
 #include "text/cp1251.h"
+#include "text/numbers.h"
 
 namespace tallyglass::cli {
 namespace {
 
 constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;  // also a refused request check
 constexpr int kExitNoPort = 3;
 constexpr int kExitNoRegister = 4;
 
@@ -53,124 +55,56 @@ constexpr const char* kLookupUsage =
     "\"FIRST LAST\". Exit: 0 done, 1 no answer, 2 bad options, 3 no port, 4 no register.\n";
 
 struct Options {
-  std::string port;
-  int speed = 9600;
-  std::string network = "1";
-  int type_index = kChoiceCheckZ;
+  std::optional<std::string> port;
+  std::optional<std::string> speed;
+  std::optional<std::string> network;
+  std::optional<std::string> type;
   std::optional<std::string> from, to;
   bool by_dates = false;
   std::optional<std::string> from_date, from_time, to_date, to_time;
   bool keep_going = false;
   bool trace = false;
   std::optional<std::string> out;
-  bool help = false;
+
+  int type_index = kChoiceCheckZ;
 };
 
 void Complain(const std::string& utf8) { std::fprintf(stderr, "tallyglass-cli: %s\n", utf8.c_str()); }
 
-// Parses argv; on an error prints it and returns false.
-bool ParseOptions(int argc, char** argv, bool fetch, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::optional<std::string> inline_value;
-    if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      inline_value = arg.substr(eq + 1);
-      arg.resize(eq);
-    }
-    auto value = [&](std::string& into) {
-      if (inline_value) {
-        into = *inline_value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        Complain(arg + " needs a value");
-        return false;
-      }
-      into = argv[++i];
-      return true;
-    };
-    auto optional_value = [&](std::optional<std::string>& into) {
-      std::string v;
-      if (!value(v)) return false;
-      into = v;
-      return true;
-    };
-    auto flag = [&](bool& into) {
-      if (inline_value) {
-        Complain(arg + " takes no value");
-        return false;
-      }
-      into = true;
-      return true;
-    };
-    bool ok = true;
-    if (arg == "--help" || arg == "-h") {
-      o.help = true;
-    } else if (arg == "--port") {
-      ok = value(o.port);
-    } else if (arg == "--speed") {
-      std::string v;
-      ok = value(v);
-      if (ok) {
-        try {
-          o.speed = field_to_int(v);
-        } catch (const FieldConversionError&) {
-          Complain("--speed: '" + v + "' is not a number");
-          ok = false;
-        }
-      }
-    } else if (arg == "--case") {
-      ok = value(o.network);
-    } else if (arg == "--from-date") {
-      ok = optional_value(o.from_date);
-    } else if (arg == "--from-time") {
-      ok = optional_value(o.from_time);
-    } else if (arg == "--to-date") {
-      ok = optional_value(o.to_date);
-    } else if (arg == "--to-time") {
-      ok = optional_value(o.to_time);
-    } else if (fetch && arg == "--type") {
-      std::string v;
-      ok = value(v);
-      if (ok) {
-        if (v == "z") o.type_index = kChoiceZ;
-        else if (v == "check") o.type_index = kChoiceCheck;
-        else if (v == "check+z") o.type_index = kChoiceCheckZ;
-        else if (v == "service") o.type_index = kChoiceService;
-        else {
-          Complain("--type: '" + v + "' is none of z, check, check+z, service");
-          ok = false;
-        }
-      }
-    } else if (fetch && arg == "--from") {
-      ok = optional_value(o.from);
-    } else if (fetch && arg == "--to") {
-      ok = optional_value(o.to);
-    } else if (fetch && arg == "--by-dates") {
-      ok = flag(o.by_dates);
-    } else if (fetch && arg == "--keep-going") {
-      ok = flag(o.keep_going);
-    } else if (fetch && arg == "--trace") {
-      ok = flag(o.trace);
-    } else if (fetch && arg == "--out") {
-      ok = optional_value(o.out);
-    } else {
-      Complain("unknown option '" + arg + "'");
-      ok = false;
-    }
-    if (!ok) return false;
+// Parses argv into o. Returns -1 to go on, else the exit status (help or a
+// bad command line, already reported).
+int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
+  OptionParser parser(fetch ? "fetch" : "lookup", fetch ? kFetchUsage : kLookupUsage);
+  parser.value("--port", &o.port);
+  parser.value("--speed", &o.speed);
+  parser.value("--case", &o.network);
+  parser.value("--from-date", &o.from_date);
+  parser.value("--from-time", &o.from_time);
+  parser.value("--to-date", &o.to_date);
+  parser.value("--to-time", &o.to_time);
+  if (fetch) {
+    parser.value("--type", &o.type);
+    parser.value("--from", &o.from);
+    parser.value("--to", &o.to);
+    parser.flag("--by-dates", &o.by_dates);
+    parser.flag("--keep-going", &o.keep_going);
+    parser.flag("--trace", &o.trace);
+    parser.value("--out", &o.out);
   }
-  if (o.help) return true;
-  if (o.port.empty()) {
-    Complain("--port is required");
-    return false;
+  if (!parser.parse(argc, argv)) return parser.fail(parser.error());
+  if (parser.help()) return parser.print_help();
+  if (!o.port || o.port->empty()) return parser.fail("--port is required");
+  if (o.speed && !ParseTypedNatural(*o.speed))
+    return parser.fail("--speed: '" + *o.speed + "' is not a number");
+  if (o.type) {
+    const auto choice = ParseTypeChoice(*o.type);
+    if (!choice) return parser.fail("--type: '" + *o.type + "' is none of " + kTypeChoices);
+    o.type_index = *choice;
   }
   if (o.from_date || o.from_time || o.to_date || o.to_time) o.by_dates = true;
-  if (o.by_dates && (o.from || o.to)) {
-    Complain("--from/--to and the date options exclude each other");
-    return false;
-  }
-  return true;
+  if (o.by_dates && (o.from || o.to))
+    return parser.fail("--from/--to and the date options exclude each other");
+  return -1;
 }
 
 // The query window's fields from the options, over its defaults.
@@ -193,38 +127,29 @@ void ApplyFields(const Options& o, ReaderState& state) {
 // Opens the port and polls the register as the connect button does. Returns 0
 // when connected, else the exit status (the port is closed again).
 int Connect(const Options& o) {
-  int network_number = 0;
-  try {
-    network_number = field_to_int(Utf8ToCp1251(o.network));
-  } catch (const FieldConversionError&) {
-    Complain("--case: '" + o.network + "' is not a number");
-    return kExitUsage;
+  const ConnectOutcome outcome = ConnectRegister(*o.port, o.speed.value_or("9600"),
+                                                 Utf8ToCp1251(o.network.value_or("1")));
+  switch (outcome.kind) {
+    case ConnectOutcome::Kind::kConnected:
+      return 0;
+    case ConnectOutcome::Kind::kBadNetworkNumber:
+      print_line(stderr, outcome.text);
+      return kExitUsage;
+    case ConnectOutcome::Kind::kOpenFailed:
+      print_line(stderr, outcome.text);
+      return kExitNoPort;
+    case ConnectOutcome::Kind::kNoAnswer:
+      print_line(stderr, outcome.text);
+      return kExitNoRegister;
   }
-  if (link::OpenPort(o.port, o.speed) != link::kPortOpened) {
-    print_line(stderr, Utf8ToCp1251("Невозможно подключить порт"));
-    return kExitNoPort;
-  }
-  if (link::PollStation(network_number) != 0) {
-    link::ClosePort();
-    print_line(stderr, Utf8ToCp1251("Подключения нет. Проверьте выбранную скорость обмена и "
-                                    "сетевой номер аппарата"));
-    return kExitNoRegister;
-  }
-  return 0;
+  return kExitNoRegister;
 }
 
 }  // namespace
 
 int RunFetch(int argc, char** argv) {
   Options o;
-  if (!ParseOptions(argc, argv, true, o)) {
-    std::fputs(kFetchUsage, stderr);
-    return kExitUsage;
-  }
-  if (o.help) {
-    std::fputs(kFetchUsage, stdout);
-    return 0;
-  }
+  if (const int status = ParseOptions(argc, argv, true, o); status >= 0) return status;
   std::unique_ptr<TraceWriter> trace;
   if (o.trace) {
     trace = std::make_unique<TraceWriter>(stderr);
@@ -246,8 +171,9 @@ int RunFetch(int argc, char** argv) {
   const bool progress = !o.trace && ::isatty(STDERR_FILENO) == 1;
   RequestResult result;
   {
-    CliUi ui(Utf8ToCp1251(o.network), o.keep_going, progress);
-    result = run_request(state, ui, o.by_dates ? kByDates : kByNumbers);
+    CliUi ui(o.keep_going);
+    CliControl control(Utf8ToCp1251(o.network.value_or("1")), progress);
+    result = run_request(state, ui, control.control(), o.by_dates ? kByDates : kByNumbers);
   }
   if (trace) trace->flush();
   link::ClosePort();
@@ -276,14 +202,7 @@ int RunFetch(int argc, char** argv) {
 
 int RunLookup(int argc, char** argv) {
   Options o;
-  if (!ParseOptions(argc, argv, false, o)) {
-    std::fputs(kLookupUsage, stderr);
-    return kExitUsage;
-  }
-  if (o.help) {
-    std::fputs(kLookupUsage, stdout);
-    return 0;
-  }
+  if (const int status = ParseOptions(argc, argv, false, o); status >= 0) return status;
   ReaderState state;
   ApplyFields(o, state);
   try {  // the fields are the user's: check them before the line is touched
@@ -301,8 +220,8 @@ int RunLookup(int argc, char** argv) {
   std::int32_t first = 1;
   std::int32_t last = 1;
   try {
-    CliUi ui(Utf8ToCp1251(o.network), false, false);
-    if (lookup_range(state, ui, first, last)) {
+    CliControl control(Utf8ToCp1251(o.network.value_or("1")), false);
+    if (lookup_range(state, control.control(), first, last)) {
       std::printf("%d %d\n", first, last);
     } else {
       Complain("the register did not answer the lookup");

@@ -12,15 +12,19 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
 #include "reader/save_listing.h"
-#include "reader/sootv.h"
+#include "journal/sootv.h"
 #include "render/render_listing.h"
 #include "text/cp1251.h"
+#include "text/numbers.h"
 
 namespace tallyglass::cli {
 namespace {
@@ -54,27 +58,6 @@ constexpr const char* kRenderUsage =
     "(the listing says so); 2 bad arguments, or a file that cannot be read or\n"
     "written.\n";
 
-int usage_error(const std::string& message) {
-  std::fprintf(stderr, "tallyglass-cli render: %s\n\n%s", message.c_str(), kRenderUsage);
-  return 2;
-}
-
-std::optional<std::int32_t> parse_number(std::string_view text) {
-  std::int32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto res = std::from_chars(text.data(), end, value);
-  if (text.empty() || res.ec != std::errc() || res.ptr != end) return std::nullopt;
-  return value;
-}
-
-std::optional<int> parse_type(std::string_view text) {
-  if (text == "z") return kChoiceZ;
-  if (text == "check") return kChoiceCheck;
-  if (text == "check+z") return kChoiceCheckZ;
-  if (text == "service") return kChoiceService;
-  return std::nullopt;
-}
-
 // The whole file, or a message saying why it cannot be had.
 bool read_file(const std::string& path, std::string& bytes, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -106,63 +89,36 @@ bool read_file(const std::string& path, std::string& bytes, std::string& error) 
 
 constexpr const char* kErrorLog = "error.log";
 
-// When error.log was last written, if it exists: a change tells that a
-// document failed.
-std::optional<std::pair<long long, long long>> log_stamp() {
-  struct stat st {};
-  if (::stat(kErrorLog, &st) != 0) return std::nullopt;
-  return std::pair<long long, long long>(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-}
-
 }  // namespace
 
 int RunRender(int argc, char** argv) {
-  std::optional<std::string> journal;
-  std::optional<std::string> out_path;
-  std::optional<std::int32_t> from;
-  std::optional<std::int32_t> to;
-  int choice = kChoiceCheckZ;
+  OptionParser options("render", kRenderUsage);
+  std::vector<std::string> files;
+  std::optional<std::string> type_text, from_text, to_text, out_path;
+  options.arguments(&files);
+  options.value("--type", &type_text);
+  options.value("--from", &from_text);
+  options.value("--to", &to_text);
+  options.value("--out", &out_path);
+  if (!options.parse(argc, argv)) return options.fail(options.error());
+  if (options.help()) return options.print_help();
 
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kRenderUsage, stdout);
-      return 0;
-    }
-    // "--name value" or "--name=value".
-    std::string_view name = arg;
-    std::optional<std::string_view> value;
-    if (arg.rfind("--", 0) == 0) {
-      if (const auto eq = arg.find('='); eq != std::string_view::npos) {
-        name = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-      }
-      if (name != "--type" && name != "--from" && name != "--to" && name != "--out") {
-        return usage_error("unknown option '" + std::string(arg) + "'");
-      }
-      if (!value) {
-        if (i + 1 >= argc) return usage_error(std::string(name) + " needs a value");
-        value = argv[++i];
-      }
-      if (name == "--type") {
-        const auto parsed = parse_type(*value);
-        if (!parsed) return usage_error("unknown --type '" + std::string(*value) + "' (z, check, check+z or service)");
-        choice = *parsed;
-      } else if (name == "--out") {
-        if (value->empty()) return usage_error("--out needs a file name");
-        out_path = std::string(*value);
-      } else {
-        const auto parsed = parse_number(*value);
-        if (!parsed) return usage_error(std::string(name) + " needs a whole number, not '" + std::string(*value) + "'");
-        (name == "--from" ? from : to) = *parsed;
-      }
-      continue;
-    }
-    if (arg.size() > 1 && arg.front() == '-') return usage_error("unknown option '" + std::string(arg) + "'");
-    if (journal) return usage_error("more than one journal file given");
-    journal = std::string(arg);
+  int choice = kChoiceCheckZ;
+  if (type_text) {
+    const auto parsed = ParseTypeChoice(*type_text);
+    if (!parsed) return options.fail("unknown --type '" + *type_text + "' (" + kTypeChoices + ")");
+    choice = *parsed;
   }
-  if (!journal) return usage_error("no journal file given");
+  std::optional<std::int32_t> from, to;
+  for (auto [name, text, into] : {std::tuple{"--from", &from_text, &from}, std::tuple{"--to", &to_text, &to}}) {
+    if (!*text) continue;
+    *into = ParseExactInt32(**text);
+    if (!*into) return options.fail(std::string(name) + " needs a whole number, not '" + **text + "'");
+  }
+  if (out_path && out_path->empty()) return options.fail("--out needs a file name");
+  if (files.empty()) return options.fail("no journal file given");
+  if (files.size() > 1) return options.fail("more than one journal file given");
+  const std::optional<std::string> journal = files.front();
 
   std::string text;
   std::string error;
@@ -187,12 +143,11 @@ int RunRender(int argc, char** argv) {
     const bool zreports = choice == kChoiceZ;
     const std::int32_t first = from.value_or(zreports ? model.zvit_no_min : model.check_no_min);
     const std::int32_t last = to.value_or(zreports ? model.zvit_no_max : model.check_no_max);
-    sootv zvit_state;
     sootv di_by_position;
-    const auto log_before = log_stamp();
     try {
-      render_listing(model, choice, first, last, zvit_state, di_by_position, listing, kErrorLog);
-      if (log_stamp() != log_before) {
+      const RenderResult rendered = render_listing(model, {choice, first, last}, di_by_position, listing);
+      write_error_log(rendered, kErrorLog);
+      if (!rendered.ok()) {
         std::fprintf(stderr, "tallyglass-cli render: a document could not be rendered in full; "
                              "the last reason is in %s\n", kErrorLog);
       }

@@ -2,6 +2,7 @@
 #include <charconv>
 
 #include "emulator/emulator.h"
+#include "text/numbers.h"
 
 namespace tallyglass::emulator {
 namespace {
@@ -40,11 +41,7 @@ std::string_view Attribute(std::string_view tag, std::string_view name) {
   }
 }
 
-int Number(std::string_view text) {
-  int value = -1;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() ? value : -1;
-}
+int Number(std::string_view text) { return ParseExactInt32(text).value_or(-1); }
 
 }  // namespace
 

@@ -11,23 +11,23 @@
 
 namespace tallyglass {
 
-int request_by_numbers(ReaderState& state, ReaderUi& ui) {
+int request_by_numbers(ReaderState& state, ReaderUi& ui, RequestControl& control) {
   if (!check_numbers(state, ui)) return 1;
   const int code = state.type_index == kChoiceZ ? kClassZ : kClassCheck;
-  fetch_range(state, ui, state.first_number, state.last_number, code);
+  fetch_range(state, ui, control, state.first_number, state.last_number, code);
   return 0;
 }
 
-int request_by_dates(ReaderState& state, ReaderUi& ui) {
+int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control) {
   if (!check_dates(state, ui)) return 1;
   std::int32_t first = 1;
   std::int32_t last = 1;
-  lookup_range(state, ui, first, last);
+  lookup_range(state, control, first, last);
   state.model.check_no_min = first;
   state.model.check_no_max = last;
   state.first_number = first;
   state.last_number = last;
-  fetch_range(state, ui, first, last, kClassCheck);
+  fetch_range(state, ui, control, first, last, kClassCheck);
   return 0;
 }
 
@@ -44,8 +44,8 @@ std::string progress_line(std::int32_t n, std::int32_t first, std::int32_t last)
 namespace {
 
 // One document's parts into buffer. Returns false when the user asked to stop.
-bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, int& failures,
-                    std::string& buffer) {
+bool fetch_document(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t n,
+                    int code, int& failures, std::string& buffer) {
   static const std::string kNoLinkCaption = Utf8ToCp1251("Нет связи!");
   static const std::string kNoLinkText = Utf8ToCp1251("Повторить");
   const std::string prefix = int_text(code) + ";" + int_text(n) + ";";
@@ -53,7 +53,7 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, 
   while (part < kMaxParts) {
     const std::string request = prefix + int_text(part) + ";";
     // The network number is read anew for every exchange.
-    const int network_number = field_to_int(ui.network_number_text());
+    const int network_number = field_to_int(control.network_number_text());
     const int result = state.link.request_b(network_number, request, 0, true);
     if (result > 0) {
       const std::string reply = state.link.reply_text();
@@ -68,8 +68,8 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, 
       continue;
     }
     if (result == link::kNoLink && !ui.ask_retry(kNoLinkCaption, kNoLinkText))
-      ui.set_stop_requested(true);
-    if (ui.stop_requested()) return false;
+      control.request_stop();
+    if (control.stop_requested()) return false;
     state.wait_ms(kFailurePauseMs);
     if (++failures >= kFailureLimit) {
       buffer.clear();  // abandoned: recorded as nothing came back
@@ -82,7 +82,8 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, 
 
 }  // namespace
 
-void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int32_t last, int code) {
+void fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t first,
+                 std::int32_t last, int code) {
   static const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
   ui.raise_busy();
   state.raw_list.clear();
@@ -95,17 +96,23 @@ void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int3
     const auto n = static_cast<std::int32_t>(m);
     sootv& table = state.type_index == kChoiceZ ? state.zvit_state : state.check_state;
     if (table.get(n) != 0) continue;  // fetched before
-    ui.pump();
+    control.pump_input();
     buffer.clear();
-    if (!fetch_document(state, ui, n, code, failures, buffer)) break;
-    if (ui.stop_requested()) break;  // asked during this document: neither added nor recorded
+    std::optional<std::string> served = control.serve ? control.serve(code, n) : std::nullopt;
+    if (served) {
+      buffer = std::move(*served);
+    } else if (!fetch_document(state, ui, control, n, code, failures, buffer)) {
+      break;
+    }
+    if (control.stop_requested()) break;  // asked during this document: neither added nor recorded
+    if (!served && !buffer.empty() && control.fetched) control.fetched(code, n, buffer);
     if (buffer.empty()) {
       table.set(n, 2);
     } else {
       state.raw_list.push_back(buffer);
       table.set(n, 1);
     }
-    if (ui.app_active()) ui.progress(progress_line(n, first, last));
+    if (control.shows_progress()) control.show_progress(progress_line(n, first, last));
   }
   state.raw_list.push_back("</RQ>");
   // "temp.xml" is only a copy for the user: failing to write it is reported,

@@ -6,6 +6,7 @@
 
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
+#include "reader/request_control.h"
 
 namespace tallyglass {
 
@@ -22,16 +23,17 @@ inline constexpr std::size_t kShortPiece = 150;
 
 // The request by numbers: the number check, then the range of Edit1..Edit2 in
 // the class of the type choice. 0 when it fetched, 1 when the check refused.
-int request_by_numbers(ReaderState& state, ReaderUi& ui);
+int request_by_numbers(ReaderState& state, ReaderUi& ui, RequestControl& control);
 
 // The request by dates: the date check, the lookup of the receipt numbers
 // (1..1 when the register does not answer), then those receipts, class 1.
-int request_by_dates(ReaderState& state, ReaderUi& ui);
+int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control);
 
 // Fetches documents first..last of the class code into the raw list, records
 // each number in the type choice's state table, and writes "temp.xml". Stops
 // early when the user asks to; what was collected is still written.
-void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int32_t last, int code);
+void fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t first,
+                 std::int32_t last, int code);
 
 // The progress line after document n of first..last: "55.00%" + five spaces + n.
 std::string progress_line(std::int32_t n, std::int32_t first, std::int32_t last);

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "text/cp1251.h"
+#include "text/numbers.h"
 
 namespace tallyglass {
 namespace {
@@ -23,31 +24,12 @@ std::string two_digits(std::int32_t value) {
 }  // namespace
 
 std::int32_t field_to_int(std::string_view text) {
-  std::string_view digits = text;
-  while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  std::int64_t value = 0;
-  bool ok = !digits.empty() && digits.size() <= 11;
-  for (char c : digits) {
-    if (!ok) break;
-    if (c < '0' || c > '9') ok = false;
-    else value = value * 10 + (c - '0');
-  }
-  if (negative) value = -value;
-  if (!ok || value < INT32_MIN || value > INT32_MAX)
-    throw FieldConversionError("'" + std::string(text) + "' is not a valid integer value");
-  return static_cast<std::int32_t>(value);
+  const auto value = ParseFieldInteger(text);
+  if (!value) throw FieldConversionError("'" + std::string(text) + "' is not a valid integer value");
+  return *value;
 }
 
-std::string int_text(std::int64_t value) {
-  char buffer[24];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
-}
+std::string int_text(std::int64_t value) { return IntText(value); }
 
 date_e date_e::from_text(std::string_view text) {
   date_e d;
@@ -144,14 +126,15 @@ std::int32_t reply_field(std::string_view text, int k) {
   return field_to_int(rest.substr(0, rest.find(';')));
 }
 
-bool lookup_range(ReaderState& state, ReaderUi& ui, std::int32_t& first, std::int32_t& last) {
+bool lookup_range(ReaderState& state, const RequestControl& control, std::int32_t& first,
+                  std::int32_t& last) {
   const date_e start_date = date_e::from_text(state.Edit4);
   const date_e end_date = date_e::from_text(state.Edit5);
   const time_e start_time = time_e::from_text(state.Edit6);
   const time_e end_time = time_e::from_text(state.Edit7);
   const std::string request = start_date.request_form() + start_time.request_form() +
                               end_date.request_form() + end_time.request_form();
-  const int network_number = field_to_int(ui.network_number_text());
+  const int network_number = field_to_int(control.network_number_text());
   if (state.link.request_f(network_number, request, 0, true) <= 0) return false;
   const std::string reply = state.link.reply_text();
   const std::int32_t from = reply_field(reply, 1);
@@ -161,10 +144,10 @@ bool lookup_range(ReaderState& state, ReaderUi& ui, std::int32_t& first, std::in
   return true;
 }
 
-void return_numbers(ReaderState& state, ReaderUi& ui) {
+void return_numbers(ReaderState& state, const RequestControl& control) {
   std::int32_t first = 1;
   std::int32_t last = 1;
-  lookup_range(state, ui, first, last);
+  lookup_range(state, control, first, last);
   state.model.check_no_min = first;
   state.model.check_no_max = last;
   state.Edit1 = int_text(first);

@@ -9,6 +9,7 @@
 
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
+#include "reader/request_control.h"
 
 namespace tallyglass {
 
@@ -78,12 +79,13 @@ std::int32_t reply_field(std::string_view text, int k);
 // Asks the register for the receipt numbers of the date range in the fields.
 // On a positive result first and last become the reply's two numbers and true
 // is returned; otherwise they keep their values and nothing is reported.
-bool lookup_range(ReaderState& state, ReaderUi& ui, std::int32_t& first, std::int32_t& last);
+bool lookup_range(ReaderState& state, const RequestControl& control, std::int32_t& first,
+                  std::int32_t& last);
 
 // "Вернуть номера": the lookup from 1 and 1 into the model's receipt-number
 // pair and the number fields. A conversion failure is thrown to the caller
 // with the model and the fields unchanged.
-void return_numbers(ReaderState& state, ReaderUi& ui);
+void return_numbers(ReaderState& state, const RequestControl& control);
 
 // The type change: the number fields from the model's Z-report range for
 // "Z-отчет", from its receipt range for every other choice.

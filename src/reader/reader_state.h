@@ -11,7 +11,7 @@
 
 #include "journal/loader.h"
 #include "journal/model.h"
-#include "reader/sootv.h"
+#include "journal/sootv.h"
 #include "render/listing.h"
 #include "render/render_listing.h"
 

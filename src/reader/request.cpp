@@ -25,15 +25,15 @@ std::string join_crlf(const std::vector<std::string>& lines) {
 
 // Back to idle: the busy notice's second line emptied, the notice hidden, the
 // query window shown.
-void back_to_query(ReaderUi& ui) {
-  ui.progress("");
+void back_to_query(ReaderUi& ui, const RequestControl& control) {
+  control.show_progress("");
   ui.hide_busy();
   ui.show_query();
 }
 
 }  // namespace
 
-RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
+RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& control, int mode) {
   static const std::string kCaption = Utf8ToCp1251("ВНИМАНИЕ!!!!");
   static const std::string kLoading = Utf8ToCp1251("ИДЁТ ЗАГРУЗКА ДАННЫХ....");
   static const std::string kStructure =
@@ -42,28 +42,29 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
       Utf8ToCp1251("Попробуйте выбрать другой диапазон номеров или дат!");
 
   RequestResult result;
-  ui.set_stop_requested(false);
+  control.clear_stop();
   try {
     state.loader.clear();
     ui.hide_query();
     ui.show_busy(kCaption, kLoading);
     const int refused =
-        mode == kByDates ? request_by_dates(state, ui) : request_by_numbers(state, ui);
+        mode == kByDates ? request_by_dates(state, ui, control) : request_by_numbers(state, ui, control);
     if (refused != 0) {
       result.outcome = RequestOutcome::kRefused;
     } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {
       state.listing.clear();
-      render_listing(state.model, state.type_index, state.first_number, state.last_number,
-                     state.zvit_state, state.di_by_position, state.listing,
-                     state.work_path("error.log"));
+      result.rendered = render_listing(
+          state.model, {state.type_index, state.first_number, state.last_number},
+          state.di_by_position, state.listing);
+      write_error_log(result.rendered, state.work_path("error.log"));
     } else {
-      back_to_query(ui);
+      back_to_query(ui, control);
       state.listing.push_back(kStructure);
       result.outcome = RequestOutcome::kStructureFailure;
     }
-    back_to_query(ui);
+    back_to_query(ui, control);
   } catch (...) {
-    back_to_query(ui);
+    back_to_query(ui, control);
     state.listing.push_back(kStructure);
     state.listing.push_back(kOtherRange);
     result.outcome = RequestOutcome::kFailed;

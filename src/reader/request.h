@@ -4,6 +4,8 @@
 
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
+#include "reader/request_control.h"
+#include "render/render_listing.h"
 
 namespace tallyglass {
 
@@ -22,11 +24,13 @@ enum class RequestOutcome {
 struct RequestResult {
   RequestOutcome outcome = RequestOutcome::kRendered;
   std::string error;  // what went wrong, for kFailed (Windows-1251)
+  RenderResult rendered;  // documents that could not be rendered in full
 };
 
 // Runs one request (kByNumbers or kByDates) behind the busy notice: fetch,
-// parse and load, render. Every failure ends as a message or listing lines.
-RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode);
+// parse and load, render. Every failure ends as a message or listing lines;
+// a document that failed to render leaves its reason in "error.log".
+RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& control, int mode);
 
 // Writes the listing to path (Windows-1251, CR LF after every line). Throws
 // std::system_error with the operating system's message; the listing stays.

@@ -42,4 +42,17 @@ void write_crlf_lines(const std::vector<std::string>& lines, const std::string& 
 
 void save_listing(const Listing& listing, const std::string& path) { write_crlf_lines(listing, path); }
 
+void write_error_log(const RenderResult& rendered, const std::string& path) {
+  if (rendered.ok()) return;
+  const std::string text = rendered.failures.back().message + "\n";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  try {
+    WriteAll(fd, text.data(), text.size(), path);
+  } catch (const std::system_error&) {
+    return;  // WriteAll closed it
+  }
+  ::close(fd);
+}
+
 }  // namespace tallyglass

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "render/listing.h"
+#include "render/render_listing.h"
 
 namespace tallyglass {
 
@@ -10,6 +11,11 @@ namespace tallyglass {
 // gives an empty file. Throws std::system_error carrying the operating system's
 // message when the file cannot be created or written; the listing is untouched.
 void save_listing(const Listing& listing, const std::string& path);
+
+// "error.log": the message of the last document that failed to render, and a
+// newline; nothing is written when none failed. A log that cannot be written
+// is given up silently: the listing matters more.
+void write_error_log(const RenderResult& rendered, const std::string& path);
 
 // The same writer for any list of entries (the raw list into "temp.xml").
 void write_crlf_lines(const std::vector<std::string>& lines, const std::string& path);

@@ -1,7 +1,6 @@
 #include "render/render_listing.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <set>
 #include <tuple>
@@ -21,16 +20,6 @@ std::int32_t receipt_number(const dat& doc) {
 }
 
 std::int32_t zreport_number(const dat& doc) { return integer_part(record_at(doc.zvits, 0).NO); }
-
-// Replaces the log with the message of the latest failed document; a log that
-// cannot be written is given up silently, the listing matters more.
-void write_error_log(const std::string& path, const std::string& message) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return;
-  std::fwrite(message.data(), 1, message.size(), f);
-  std::fputc('\n', f);
-  std::fclose(f);
-}
 
 // Calls f(p, document) for the load positions 0 to doc_count - 1 in order,
 // walking the map once; a position never loaded gives a default document.
@@ -97,11 +86,13 @@ std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
   return std::pair{start, start + static_cast<std::int32_t>(last_index - *first_index)};
 }
 
-void render_listing(rq& model, int type_choice, std::int32_t first_number,
-                    std::int32_t last_number, sootv& /*zvit_state*/, sootv& di_by_position,
-                    Listing& listing, const std::string& error_log_path) {
+RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_position,
+                            Listing& listing) {
   static const std::string kNoData = Utf8ToCp1251("Запрашиваемые данные отсутствуют!");
-  const rq& docs = model;
+  const int type_choice = what.type_choice;
+  const std::int32_t first_number = what.first_number;
+  const std::int32_t last_number = what.last_number;
+  RenderResult result;
 
   di_by_position.clear();
   for_each_position(docs, [&di_by_position](std::int32_t p, const dat& doc) {
@@ -110,7 +101,7 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
   });
   if (docs.doc_count < 1) {
     listing.push_back(kNoData);
-    return;
+    return result;
   }
 
   WalkList walk = di_by_position.ordered_copy();
@@ -124,7 +115,7 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
     // below still skips any other Z-report met in between and any second copy
     // of one already rendered.
     const auto range = find_zreport_range(docs, walk, first_number, last_number);
-    if (!range) return;
+    if (!range) return result;
     std::tie(start, end) = *range;
   } else {
     start = find_position(docs, first_number, RangeEnd::start);
@@ -133,7 +124,7 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
 
   auto it = std::find_if(walk.begin(), walk.end(), [start](const auto& pair) { return pair.first == start; });
   const std::int64_t count = std::int64_t{end} - start + 1;
-  if (it == walk.end() || count <= 0) return;
+  if (it == walk.end() || count <= 0) return result;
   const auto stop = walk.end() - it > count ? it + count : walk.end();
   std::size_t lines = listing.size();
   for (auto at = it; at != stop; ++at) {
@@ -162,9 +153,12 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
         }
       }
     } catch (const std::exception& failure) {
-      write_error_log(error_log_path, describe(doc) + ": " + failure.what());
+      result.failures.push_back({position, !doc.is_check,
+                                 doc.is_check ? receipt_number(doc) : zreport_number(doc),
+                                 integer_part(doc.DI), describe(doc) + ": " + failure.what()});
     }
   }
+  return result;
 }
 
 }  // namespace tallyglass

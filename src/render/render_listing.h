@@ -2,24 +2,34 @@
 // The renderer's entry: chooses, orders and renders the documents of a request.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "journal/model.h"
-#include "reader/sootv.h"
+#include "journal/sootv.h"
 #include "render/listing.h"
+#include "render/selection.h"
 
 namespace tallyglass {
 
-// The document-type choice of the query window.
-inline constexpr int kChoiceNone = -1;  // text typed into the type box
-inline constexpr int kChoiceZ = 0;      // "Z-отчет"
-inline constexpr int kChoiceCheck = 1;  // "Чек"
-inline constexpr int kChoiceCheckZ = 2; // "Чек+Z-отчет"
-inline constexpr int kChoiceService = 3;// "Внес./Изъят."
+// A document that could not be rendered in full; its lines up to the failure
+// stay in the listing.
+struct DocumentFailure {
+  std::int32_t position = 0;  // load position
+  bool zreport = false;
+  std::int32_t number = 0;    // receipt or Z-report number
+  std::int32_t di = 0;
+  std::string message;        // "receipt 12 (DI 40): <reason>", Windows-1251
+};
 
-// Appends the rendered documents of the current request to the listing. A
-// failing document writes its message to error_log_path and the walk goes on.
-void render_listing(rq& model, int type_choice, std::int32_t first_number,
-                    std::int32_t last_number, sootv& zvit_state, sootv& di_by_position,
-                    Listing& listing, const std::string& error_log_path = "error.log");
+struct RenderResult {
+  std::vector<DocumentFailure> failures;  // in listing order
+  bool ok() const { return failures.empty(); }
+};
+
+// Appends the rendered documents of the selection to the listing and fills
+// di_by_position, the walk's ordering table, anew. A failing document is
+// reported in the result and the walk goes on with the next one.
+RenderResult render_listing(const rq& model, const Selection& what, sootv& di_by_position,
+                            Listing& listing);
 
 }  // namespace tallyglass

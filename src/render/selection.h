@@ -9,6 +9,21 @@
 
 namespace tallyglass {
 
+// The document-type choice of the query window.
+inline constexpr int kChoiceNone = -1;   // text typed into the type box
+inline constexpr int kChoiceZ = 0;       // "Z-отчет"
+inline constexpr int kChoiceCheck = 1;   // "Чек"
+inline constexpr int kChoiceCheckZ = 2;  // "Чек+Z-отчет"
+inline constexpr int kChoiceService = 3; // "Внес./Изъят."
+
+// What a request asks the renderer for: the type choice and the number range
+// (Z-report numbers for kChoiceZ, receipt numbers otherwise).
+struct Selection {
+  int type_choice = kChoiceCheckZ;
+  std::int32_t first_number = 0;
+  std::int32_t last_number = 0;
+};
+
 enum class RangeEnd { start, end };
 
 // For the receipt choices: the load position of the receipt numbered n, or,

@@ -19,7 +19,7 @@
 #include <iterator>
 #include <memory>
 
-#include "app/config_file.h"
+#include "settings/ini_file.h"
 #include "app/tform3.h"
 #include "app/tform4.h"
 #include "app/tform53.h"

@@ -25,7 +25,7 @@
 
 #include <libxml/parser.h>
 
-#include "../reader/reader_fakes.h"
+#include "support/reader_fakes.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
 #include "journal/xml_document.h"
@@ -157,20 +157,20 @@ class HostileRegister : public ::testing::Test {
       int code = 0, n = 0, part = 0;
       std::sscanf(request.c_str(), "%d;%d;%d;", &code, &n, &part);
       const std::size_t from = static_cast<std::size_t>(part) * piece_;
-      if (n != 1 || from >= document_.size()) return testing::ScriptedRegister::Answer{12, "D;"};
-      return testing::ScriptedRegister::Answer{12, EncodeBase64(document_.substr(from, piece_))};
+      if (n != 1 || from >= document_.size()) return test_support::ScriptedRegister::Answer{12, "D;"};
+      return test_support::ScriptedRegister::Answer{12, EncodeBase64(document_.substr(from, piece_))};
     };
     state_.Edit1 = "1";
     state_.Edit2 = "1";
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  RequestResult Fetch() { return run_request(state_, ui_, kByNumbers); }
+  RequestResult Fetch() { return run_request(state_, ui_, ui_.control, kByNumbers); }
 
   std::filesystem::path dir_;
   ReaderState state_;
-  testing::RecordingUi ui_;
-  testing::ScriptedRegister register_;
+  test_support::RecordingUi ui_;
+  test_support::ScriptedRegister register_;
   std::string document_;
   std::size_t piece_ = 150;
 };

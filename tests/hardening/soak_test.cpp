@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../reader/reader_fakes.h"
+#include "support/reader_fakes.h"
 #include "emulator/emulator.h"
 #include "link/link.h"
 #include "reader/fetch.h"
@@ -89,7 +89,7 @@ class FaultSoak : public ::testing::Test {
     state_.Edit2 = std::to_string(last);
     state_.type_index = kChoiceCheck;
     state_.type_text = type_choice_text(kChoiceCheck);
-    return run_request(state_, ui_, kByNumbers);
+    return run_request(state_, ui_, ui_.control, kByNumbers);
   }
 
   // The raw list and "temp.xml" hold exactly the documents recorded with
@@ -117,7 +117,7 @@ class FaultSoak : public ::testing::Test {
 
   std::filesystem::path dir_;
   ReaderState state_;
-  testing::RecordingUi ui_;
+  test_support::RecordingUi ui_;
   std::vector<Document> documents_;
   std::unique_ptr<emulator::RegisterEmulator> emulator_;
 };

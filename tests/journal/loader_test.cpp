@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "journal/xml_document.h"
-#include "journal_test_support.h"
+#include "support/journal_text.h"
 
 namespace tallyglass {
 namespace {
 
-using testing_support::cp;
-using testing_support::describe;
-using testing_support::Journal;
+using test_support::cp;
+using test_support::describe;
+using test_support::Journal;
 
 using order = std::map<std::int32_t, line_ref>;
 
@@ -248,7 +248,7 @@ TEST(Loader, LoadsTheRootWithTheCurrentCode) {
   EXPECT_EQ(j.model.dats[0].V, 2.f);
   ASSERT_EQ(j.state.current, el_DAT);
 
-  xml_document document(testing_support::journal_text(""));
+  xml_document document(test_support::journal_text(""));
   load_root(j.model, j.state, document, document.root());  // not cleared: a DAT's V
   EXPECT_EQ(j.model.V, 1.f);
   EXPECT_EQ(j.model.dats[0].V, 1.f);

@@ -8,14 +8,14 @@
 #include <string>
 
 #include "journal/loader.h"
-#include "journal_test_support.h"
+#include "support/journal_text.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
 namespace {
 
-using testing_support::describe;
-using testing_support::journal_text;
+using test_support::describe;
+using test_support::journal_text;
 
 TEST(ParseAndLoad, LoadsTheSampleJournal) {
   const std::string text = test_support::SampleJournal();

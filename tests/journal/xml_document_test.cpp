@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "journal_test_support.h"
+#include "support/journal_text.h"
 
 namespace tallyglass {
 namespace {
 
-using testing_support::cp;
-using testing_support::journal_text;
+using test_support::cp;
+using test_support::journal_text;
 
 std::vector<std::string> child_names(xml_document& doc, node_view::node parent) {
   std::vector<std::string> names;

@@ -3,11 +3,11 @@
 #include <functional>
 #include <mutex>
 
-#include "link_fixture.h"
+#include "support/link_fixture.h"
 #include "text/base64.h"
 #include "text/cp1251.h"
 
-namespace tallyglass::testing {
+namespace tallyglass::test_support {
 namespace {
 
 using emulator::Event;
@@ -211,4 +211,4 @@ TEST_F(ExchangeTest, RandomFaultsNeverCorruptAReply) {
 }
 
 }  // namespace
-}  // namespace tallyglass::testing
+}  // namespace tallyglass::test_support

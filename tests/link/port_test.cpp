@@ -4,9 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "link_fixture.h"
+#include "support/link_fixture.h"
 
-namespace tallyglass::testing {
+namespace tallyglass::test_support {
 namespace {
 
 using emulator::Event;
@@ -123,4 +123,4 @@ TEST_F(PortTest, FivePollsToASilentRegisterThenOneRelease) {
 }
 
 }  // namespace
-}  // namespace tallyglass::testing
+}  // namespace tallyglass::test_support

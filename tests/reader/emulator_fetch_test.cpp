@@ -12,7 +12,7 @@
 #include "journal/parse_load.h"
 #include "link/link.h"
 #include "reader/request.h"
-#include "reader_fakes.h"
+#include "support/reader_fakes.h"
 #include "render/render_listing.h"
 
 #include "support/render_journal.h"
@@ -24,7 +24,7 @@ namespace {
 using test_support::ReadFile;
 using test_support::SampleJournal;
 
-using testing::RecordingUi;
+using test_support::RecordingUi;
 
 class EmulatorFetchTest : public ::testing::Test {
  protected:
@@ -61,8 +61,7 @@ class EmulatorFetchTest : public ::testing::Test {
   // The listing of the range rendered straight from a journal text: the
   // receipts alone, as a request of class 1 brings them.
   Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    return test_support::RenderJournalText(TempXml(Receipts(first, last)), type, first, last,
-                                           dir / "expected-error.log");
+    return test_support::RenderJournalText(TempXml(Receipts(first, last)), type, first, last);
   }
 
   std::filesystem::path dir;
@@ -75,7 +74,7 @@ class EmulatorFetchTest : public ::testing::Test {
 TEST_F(EmulatorFetchTest, FetchesTheWholeReceiptRange) {
   state.Edit1 = "130";
   state.Edit2 = "148";
-  const RequestResult result = run_request(state, ui, kByNumbers);
+  const RequestResult result = run_request(state, ui, ui.control, kByNumbers);
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(130, 148)));
   EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 130, 148));
@@ -89,7 +88,7 @@ TEST_F(EmulatorFetchTest, ZReportsByDatesSendClassOne) {
   state.Edit6 = "00:00";
   state.Edit5 = "15.03.16";
   state.Edit7 = "23:59";
-  const RequestResult result = run_request(state, ui, kByDates);
+  const RequestResult result = run_request(state, ui, ui.control, kByDates);
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_EQ(state.first_number, 137);
   EXPECT_EQ(state.last_number, 142);
@@ -108,7 +107,7 @@ TEST_F(EmulatorFetchTest, RegisterGoneMidFetchStillRendersWhatCameBefore) {
   });
   state.Edit1 = "131";
   state.Edit2 = "140";
-  const RequestResult result = run_request(state, ui, kByNumbers);
+  const RequestResult result = run_request(state, ui, ui.control, kByNumbers);
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_TRUE(reg.LineClosed());
   // The exchange fell silent, and the next found no register: Cancel stopped.

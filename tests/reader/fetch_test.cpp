@@ -10,7 +10,7 @@
 
 #include "link/link.h"
 #include "reader/query.h"
-#include "reader_fakes.h"
+#include "support/reader_fakes.h"
 #include "text/base64.h"
 
 #include "support/test_files.h"
@@ -20,8 +20,8 @@ namespace {
 
 using test_support::ReadFile;
 
-using testing::RecordingUi;
-using testing::ScriptedRegister;
+using test_support::RecordingUi;
+using test_support::ScriptedRegister;
 using Answer = ScriptedRegister::Answer;
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
@@ -93,7 +93,7 @@ class FetchTest : public ::testing::Test {
 TEST_F(FetchTest, JoinsPartsUntilAShortPieceAndWritesTempXml) {
   journal[7] = Doc(7, 400);   // 150 + 150 + 100
   journal[8] = Doc(8, 20);
-  fetch_range(state, ui, 7, 8, kClassCheck);
+  fetch_range(state, ui, ui.control, 7, 8, kClassCheck);
   EXPECT_EQ(Requests(),
             (std::vector<std::string>{"B;1;7;0;", "B;1;7;1;", "B;1;7;2;", "B;1;8;0;"}));
   EXPECT_EQ(state.raw_list,
@@ -106,7 +106,7 @@ TEST_F(FetchTest, JoinsPartsUntilAShortPieceAndWritesTempXml) {
 
 TEST_F(FetchTest, EndOfDocumentReplies) {
   journal[2] = Doc(2, 150);  // exactly one full piece: the next part is "D;"
-  fetch_range(state, ui, 1, 2, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 2, kClassCheck);
   EXPECT_EQ(Requests(), (std::vector<std::string>{"B;1;1;0;", "B;1;2;0;", "B;1;2;1;"}));
   EXPECT_EQ(Table(), (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 2}, {2, 1}}));
   EXPECT_EQ(state.raw_list.size(), 4u);
@@ -116,7 +116,7 @@ TEST_F(FetchTest, EndOfDocumentReplies) {
 TEST_F(FetchTest, RecordedNumbersCostNoExchange) {
   state.check_state.set(3, 1);
   state.check_state.set(4, 2);
-  fetch_range(state, ui, 3, 4, kClassCheck);
+  fetch_range(state, ui, ui.control, 3, 4, kClassCheck);
   EXPECT_TRUE(reg.requests.empty());
   EXPECT_EQ(ui.pumps, 0);
   EXPECT_TRUE(ui.progresses.empty());
@@ -129,7 +129,7 @@ TEST_F(FetchTest, FailureCounterIsCarriedAcrossDocuments) {
   journal[3] = Doc(3, 40);
   failures[1] = 3;
   failures[2] = 2;  // the second of these is the fifth of the fetch
-  fetch_range(state, ui, 1, 3, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 3, kClassCheck);
   EXPECT_EQ(Table(), (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 1}, {2, 2}, {3, 1}}));
   EXPECT_EQ(reg.waits, std::vector<int>(5, kFailurePauseMs));
   EXPECT_TRUE(ui.questions.empty());
@@ -153,7 +153,7 @@ TEST_F(FetchTest, FiveFailuresOnOnePartAbandonTheDocument) {
       return Answer{12, EncodeBase64(Doc(r.n, r.part == 0 ? 150 : 10))};
     };
     RecordingUi ui2;
-    fetch_range(fresh, ui2, 4, 5, kClassCheck);
+    fetch_range(fresh, ui2, ui2.control, 4, 5, kClassCheck);
     EXPECT_EQ(r2.waits, std::vector<int>(5, kFailurePauseMs)) << code;
     EXPECT_EQ(fresh.check_state.ordered_copy(),
               (std::vector<std::pair<std::int32_t, std::int32_t>>{{4, 2}, {5, 1}}))
@@ -168,9 +168,9 @@ TEST_F(FetchTest, CancelInTheNoLinkQuestionStopsAndKeepsWhatCameBefore) {
   reg.answer_b = [this, inner = reg.answer_b](const std::string& text) {
     return Parse(text).n == 5 ? Answer{-1, ""} : inner(text);
   };
-  fetch_range(state, ui, 1, 10, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 10, kClassCheck);
   EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
-  EXPECT_TRUE(ui.stop);
+  EXPECT_TRUE(ui.control.stop_requested());
   EXPECT_TRUE(reg.waits.empty());
   EXPECT_EQ(Recorded(), (std::vector<std::pair<std::int32_t, std::int32_t>>{
                             {1, 1}, {2, 1}, {3, 1}, {4, 1}}));
@@ -186,7 +186,7 @@ TEST_F(FetchTest, RetryInTheNoLinkQuestionCountsAFailureAndAsksAgain) {
     return no_link-- > 0 ? Answer{-1, ""} : inner(text);
   };
   ui.answer_retry = [] { return true; };
-  fetch_range(state, ui, 1, 1, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 1, kClassCheck);
   EXPECT_EQ(ui.questions.size(), 2u);
   EXPECT_EQ(reg.waits.size(), 2u);
   EXPECT_EQ(Table(), (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 1}}));
@@ -195,9 +195,9 @@ TEST_F(FetchTest, RetryInTheNoLinkQuestionCountsAFailureAndAsksAgain) {
 TEST_F(FetchTest, StopAskedDuringADocumentLeavesItUnrecorded) {
   for (int n = 1; n <= 10; ++n) journal[n] = Doc(n, 200);
   ui.on_pump = [this](int count) {
-    if (count == 5) ui.stop = true;
+    if (count == 5) ui.control.request_stop();
   };
-  fetch_range(state, ui, 1, 10, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 10, kClassCheck);
   // Document 5 is still requested, in full, but neither added nor recorded.
   EXPECT_EQ(reg.requests.back(), "B;1;5;1;");
   EXPECT_EQ(Recorded().size(), 4u);
@@ -206,7 +206,7 @@ TEST_F(FetchTest, StopAskedDuringADocumentLeavesItUnrecorded) {
 }
 
 TEST_F(FetchTest, ProgressLinesWhileTheApplicationIsActive) {
-  fetch_range(state, ui, 1, 10, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 10, kClassCheck);
   ASSERT_EQ(ui.progresses.size(), 10u);
   EXPECT_EQ(ui.progresses.front(), "0.00%     1");
   EXPECT_EQ(ui.progresses[4], "40.00%     5");
@@ -219,7 +219,7 @@ TEST_F(FetchTest, ProgressLinesWhileTheApplicationIsActive) {
   reg.install(quiet);
   RecordingUi inactive;
   inactive.active = false;
-  fetch_range(quiet, inactive, 1, 3, kClassCheck);
+  fetch_range(quiet, inactive, inactive.control, 1, 3, kClassCheck);
   EXPECT_TRUE(inactive.progresses.empty());
 }
 
@@ -227,12 +227,12 @@ TEST_F(FetchTest, NetworkNumberIsReadForEveryExchange) {
   journal[1] = Doc(1, 10);
   journal[2] = Doc(2, 10);
   ui.on_pump = [this](int count) { ui.network = count == 1 ? "3" : " 42"; };
-  fetch_range(state, ui, 1, 2, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 2, kClassCheck);
   EXPECT_EQ(reg.network_numbers, (std::vector<int>{3, 42}));
 
   ui.network = "COM1";
   ui.on_pump = [](int) {};
-  EXPECT_THROW(fetch_range(state, ui, 3, 3, kClassCheck), FieldConversionError);
+  EXPECT_THROW(fetch_range(state, ui, ui.control, 3, 3, kClassCheck), FieldConversionError);
   EXPECT_EQ(reg.requests.size(), 2u);  // no exchange ran
 }
 
@@ -241,14 +241,14 @@ TEST_F(FetchTest, RequestByNumbersUsesTheClassAndTableOfTheTypeChoice) {
   state.type_index = kChoiceZ;
   state.Edit1 = "3";
   state.Edit2 = "3";
-  EXPECT_EQ(request_by_numbers(state, ui), 0);
+  EXPECT_EQ(request_by_numbers(state, ui, ui.control), 0);
   EXPECT_EQ(reg.requests, std::vector<std::string>{"B;0;3;0;"});
   EXPECT_EQ(state.zvit_state.ordered_copy(),
             (std::vector<std::pair<std::int32_t, std::int32_t>>{{3, 1}}));
   EXPECT_EQ(state.check_state.size(), 0u);
 
   state.Edit1 = "0";
-  EXPECT_EQ(request_by_numbers(state, ui), 1);  // refused: no exchange
+  EXPECT_EQ(request_by_numbers(state, ui, ui.control), 1);  // refused: no exchange
   EXPECT_EQ(reg.requests.size(), 1u);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Началный номер должен быть >0!"});
 }
@@ -262,7 +262,7 @@ TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInZvitState) {
   state.Edit6 = "00:00";
   state.Edit7 = "13:45";
   reg.answer_f = [](const std::string&) { return Answer{34, "20;21;"}; };
-  EXPECT_EQ(request_by_dates(state, ui), 0);
+  EXPECT_EQ(request_by_dates(state, ui, ui.control), 0);
   EXPECT_EQ(reg.requests, (std::vector<std::string>{"F;01;04;16;00;00;07;04;16;13;45;",
                                                     "B;1;20;0;", "B;1;21;0;"}));
   EXPECT_EQ(state.zvit_state.ordered_copy(),
@@ -278,18 +278,18 @@ TEST_F(FetchTest, DatesWithoutALookupAnswerFetchDocumentOne) {
   state.Edit5 = "07.04.16";
   state.Edit7 = "13:45";
   reg.answer_f = [](const std::string&) { return Answer{-1, ""}; };
-  EXPECT_EQ(request_by_dates(state, ui), 0);
+  EXPECT_EQ(request_by_dates(state, ui, ui.control), 0);
   EXPECT_EQ(reg.requests.back(), "B;1;1;0;");
 
   state.Edit4 = "08.04.16";
-  EXPECT_EQ(request_by_dates(state, ui), 1);
+  EXPECT_EQ(request_by_dates(state, ui, ui.control), 1);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Конечная дата должна быть не меньше начальной!"});
 }
 
 TEST_F(FetchTest, UnwritableTempXmlIsReportedAndTheDocumentsKept) {
   journal[1] = Doc(1, 10);
   state.work_dir = (dir / "missing").string();
-  fetch_range(state, ui, 1, 1, kClassCheck);
+  fetch_range(state, ui, ui.control, 1, 1, kClassCheck);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_NE(ui.messages[0].find("temp.xml"), std::string::npos);
   EXPECT_EQ(state.raw_list.size(), 4u);

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "reader_fakes.h"
+#include "support/reader_fakes.h"
 #include "text/cp1251.h"
 
 namespace tallyglass {
 namespace {
 
-using testing::RecordingUi;
-using testing::ScriptedRegister;
+using test_support::RecordingUi;
+using test_support::ScriptedRegister;
 
 TEST(NumberCheck, StoresBothNumbersAndNamesTheFirstBrokenRule) {
   struct Case {
@@ -156,7 +156,7 @@ class LookupTest : public ::testing::Test {
 
 TEST_F(LookupTest, SendsThePeriodAndReadsTheTwoNumbers) {
   reg.answer_f = [](const std::string&) { return ScriptedRegister::Answer{34, "17;42;"}; };
-  return_numbers(state, ui);
+  return_numbers(state, ui.control);
   EXPECT_EQ(reg.requests, std::vector<std::string>{"F;01;04;16;00;00;07;04;16;13;45;"});
   EXPECT_EQ(reg.network_numbers, std::vector<int>{7});
   EXPECT_EQ(state.Edit1, "17");
@@ -169,7 +169,7 @@ TEST_F(LookupTest, NoAnswerLeavesOneAndOneWithoutAMessage) {
   state.model.check_no_min = 5;
   state.model.check_no_max = 9;
   reg.answer_f = [](const std::string&) { return ScriptedRegister::Answer{-12, ""}; };
-  return_numbers(state, ui);
+  return_numbers(state, ui.control);
   EXPECT_EQ(state.Edit1, "1");
   EXPECT_EQ(state.Edit2, "1");
   EXPECT_EQ(state.model.check_no_min, 1);
@@ -183,9 +183,9 @@ TEST_F(LookupTest, BadReplyOrNetworkNumberIsThrownWithModelAndFieldsUnchanged) {
   state.model.check_no_min = 3;
   state.model.check_no_max = 4;
   reg.answer_f = [](const std::string&) { return ScriptedRegister::Answer{34, "17;x;"}; };
-  EXPECT_THROW(return_numbers(state, ui), FieldConversionError);
+  EXPECT_THROW(return_numbers(state, ui.control), FieldConversionError);
   ui.network = "один";
-  EXPECT_THROW(return_numbers(state, ui), FieldConversionError);
+  EXPECT_THROW(return_numbers(state, ui.control), FieldConversionError);
   EXPECT_EQ(reg.requests.size(), 1u);  // the second never reached the line
   EXPECT_EQ(state.Edit1, "3");
   EXPECT_EQ(state.Edit2, "4");

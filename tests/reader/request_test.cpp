@@ -11,7 +11,7 @@
 #include "journal/loader.h"
 #include "journal/parse_load.h"
 #include "reader/fetch.h"
-#include "reader_fakes.h"
+#include "support/reader_fakes.h"
 #include "render/render_listing.h"
 #include "text/base64.h"
 #include "text/cp1251.h"
@@ -25,8 +25,8 @@ namespace {
 using test_support::ReadFile;
 using test_support::SampleJournal;
 
-using testing::RecordingUi;
-using testing::ScriptedRegister;
+using test_support::RecordingUi;
+using test_support::ScriptedRegister;
 using Answer = ScriptedRegister::Answer;
 
 // The sample's documents (one per line) by receipt or Z-report number.
@@ -77,8 +77,7 @@ class RequestTest : public ::testing::Test {
 
   // The listing of the same range rendered straight from the sample file.
   Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    return test_support::RenderJournalText(SampleJournal(), type, first, last,
-                                           dir / "expected-error.log");
+    return test_support::RenderJournalText(SampleJournal(), type, first, last);
   }
 
   std::filesystem::path dir;
@@ -101,10 +100,10 @@ TEST_F(RequestTest, FetchesLoadsAndRendersBehindTheBusyNotice) {
   state.listing = {"old"};
   state.Edit1 = "131";
   state.Edit2 = "133";
-  ui.stop = true;  // left over from an earlier request: cleared at the start
-  const RequestResult result = run_request(state, ui, kByNumbers);
+  ui.control.request_stop();  // left over from an earlier request: cleared at the start
+  const RequestResult result = run_request(state, ui, ui.control, kByNumbers);
   EXPECT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
-  EXPECT_FALSE(ui.stop);
+  EXPECT_FALSE(ui.control.stop_requested());
   EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 133));
   EXPECT_FALSE(state.listing.empty());
   const std::vector<std::string> events = {"hide_query",
@@ -123,7 +122,7 @@ TEST_F(RequestTest, FetchesLoadsAndRendersBehindTheBusyNotice) {
 
   // The same range again costs no exchange and renders the same from the model.
   const auto asked = reg.requests.size();
-  EXPECT_EQ(run_request(state, ui, kByNumbers).outcome, RequestOutcome::kRendered);
+  EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRendered);
   EXPECT_EQ(reg.requests.size(), asked);
   EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 133));
 }
@@ -132,7 +131,7 @@ TEST_F(RequestTest, ZReportsByNumber) {
   state.type_index = kChoiceZ;
   state.Edit1 = "41";
   state.Edit2 = "43";
-  EXPECT_EQ(run_request(state, ui, kByNumbers).outcome, RequestOutcome::kRendered);
+  EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRendered);
   EXPECT_EQ(reg.requests.front(), "B;0;41;0;");
   EXPECT_EQ(state.listing, Expected(kChoiceZ, 41, 43));
 }
@@ -141,7 +140,7 @@ TEST_F(RequestTest, RefusedCheckLeavesTheListing) {
   state.listing = {"old"};
   state.Edit1 = "7";
   state.Edit2 = "5";
-  EXPECT_EQ(run_request(state, ui, kByNumbers).outcome, RequestOutcome::kRefused);
+  EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRefused);
   EXPECT_EQ(ui.messages,
             std::vector<std::string>{"Конечный номер должен быть не меньше начального!"});
   EXPECT_EQ(state.listing, Listing{"old"});
@@ -154,7 +153,7 @@ TEST_F(RequestTest, UnreadableTextTwiceAppendsTheStructureLine) {
   state.listing = {"old"};
   state.Edit1 = "1";
   state.Edit2 = "2";
-  EXPECT_EQ(run_request(state, ui, kByNumbers).outcome, RequestOutcome::kStructureFailure);
+  EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kStructureFailure);
   EXPECT_EQ(Utf8(state.listing),
             (std::vector<std::string>{"old", "Непредвиденный сбой в структуре получаемой информации!"}));
   EXPECT_EQ(ui.events.back(), "show_query");
@@ -177,7 +176,7 @@ TEST_F(RequestTest, ConversionFailuresTakeTheFailurePath) {
     fresh.listing = {"old"};
     fresh.Edit1 = c.edit1;
     ui2.network = c.network;
-    const RequestResult result = run_request(fresh, ui2, kByNumbers);
+    const RequestResult result = run_request(fresh, ui2, ui2.control, kByNumbers);
     EXPECT_EQ(result.outcome, RequestOutcome::kFailed) << c.name;
     EXPECT_FALSE(result.error.empty()) << c.name;
     std::vector<std::string> expected = {"old"};
@@ -196,14 +195,14 @@ TEST_F(RequestTest, CancelDuringDocumentFiveRendersTheFourBefore) {
   };
   state.Edit1 = "131";
   state.Edit2 = "140";
-  EXPECT_EQ(run_request(state, ui, kByNumbers).outcome, RequestOutcome::kRendered);
+  EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRendered);
   EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
   EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 134));
 }
 
 TEST_F(RequestTest, SavingAfterAFailedRequestWritesTheFailureLines) {
   state.Edit1 = "x";
-  run_request(state, ui, kByNumbers);
+  run_request(state, ui, ui.control, kByNumbers);
   const auto path = (dir / "tape.txt").string();
   save(state, path);
   EXPECT_EQ(ReadFile(path), Utf8ToCp1251(kFailureLines[0]) + "\r\n" +

@@ -45,5 +45,17 @@ TEST_F(SaveListingTest, FailureCarriesTheSystemMessageAndKeepsTheListing) {
   EXPECT_EQ(listing, (Listing{"a", "b"}));
 }
 
+TEST_F(SaveListingTest, ErrorLogHoldsTheLastFailureAndNeverStopsTheCaller) {
+  const auto path = (dir_ / "error.log").string();
+  write_error_log({}, path);
+  EXPECT_FALSE(std::filesystem::exists(path)) << "nothing failed, nothing written";
+  RenderResult rendered;
+  rendered.failures.push_back({0, false, 1, 1, "receipt 1 (DI 1): first"});
+  rendered.failures.push_back({1, true, 2, 2, "Z-report 2 (DI 2): second"});
+  write_error_log(rendered, path);
+  EXPECT_EQ(ReadFile(path), "Z-report 2 (DI 2): second\n");
+  write_error_log(rendered, (dir_ / "missing" / "error.log").string());  // given up silently
+}
+
 }  // namespace
 }  // namespace tallyglass

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "support/model_builders.h"
 
 namespace tallyglass {
 namespace {
 
-using test::W;
+using test_support::W;
 
 TEST(ValueTexts, RoundHalvesAwayFromZeroOnTheExactBinaryValue) {
   struct Case {

@@ -5,36 +5,36 @@
 #include <functional>
 
 #include "render/compose.h"
-#include "test_support.h"
+#include "support/model_builders.h"
 #include "text/base64.h"
 
 namespace tallyglass {
 namespace {
 
-using test::At;
-using test::End;
-using test::Line;
-using test::W;
+using test_support::At;
+using test_support::End;
+using test_support::Line;
+using test_support::W;
 
 // The worked example: a sale paid by card, taxes as attributes of the end.
 rq ExampleReceipt() {
   rq model;
-  dat& d = test::add_doc(model, 1);
+  dat& d = test_support::add_doc(model, 1);
   check& c = d.checks[0];
   c.T = 0;
   c.CN = 1;
-  test::add_l(c).text = "Comment for printing";
-  sale& p = test::add_p(c);
+  test_support::add_l(c).text = "Comment for printing";
+  sale& p = test_support::add_p(c);
   p.NM = W("Колбаса докторская");
   p.Q = 2000;
   p.PRC = 10050;
   p.SM = 20100;
   p.TX = "1";
-  sale_pay& m = test::add_m(c);
+  sale_pay& m = test_support::add_m(c);
   m.NM = W("КРЕДИТ");
   m.SM = 20100;
   m.RRN = "909090909090";
-  sale_end& e = test::add_e(c);
+  sale_end& e = test_support::add_e(c);
   e.NO = 2351;
   e.SM = 20100;
   e.TX = "1";
@@ -48,7 +48,7 @@ TEST(ReceiptLayout, WorkedExampleLineForLine) {
   const rq model = ExampleReceipt();
   Listing got;
   render_receipt(model, 0, got);
-  test::ExpectGolden(got, "receipt_example.txt",
+  test_support::ExpectGolden(got, "receipt_example.txt",
                      {29, 22, 26, 32, 16, 40, 22, 20, 54, 40, 56, 52, 40, 40, 49, 14, 14, 47, 23, 40, 40});
 }
 
@@ -62,7 +62,7 @@ struct LayoutCase {
 
 Listing RenderOne(const std::function<void(check&)>& build, bool service = false) {
   rq model;
-  dat& d = test::add_doc(model, 1);
+  dat& d = test_support::add_doc(model, 1);
   check& c = d.checks[0];
   c.CN = 1;
   build(c);
@@ -76,7 +76,7 @@ Listing RenderOne(const std::function<void(check&)>& build, bool service = false
 }
 
 sale& Sale(check& c, std::string_view name, float q, float prc, float sm, const char* group) {
-  sale& s = test::add_p(c);
+  sale& s = test_support::add_p(c);
   s.NM = W(name);
   s.Q = q;
   s.PRC = prc;
@@ -86,7 +86,7 @@ sale& Sale(check& c, std::string_view name, float q, float prc, float sm, const 
 }
 
 sale_end& End0(check& c) {
-  sale_end& e = test::add_e(c);
+  sale_end& e = test_support::add_e(c);
   e.NO = 7;
   e.SM = 100;
   e.TXPR = 20;
@@ -118,7 +118,7 @@ TEST(ReceiptLayout, EdgeCases) {
        {}},
       {"CP quantity written whole, rounded",
        [](check& c) {
-         sale& s = test::add_cp(c);
+         sale& s = test_support::add_cp(c);
          s.NM = W("Вода");
          s.Q = 1700;
          s.PRC = 100;
@@ -129,7 +129,7 @@ TEST(ReceiptLayout, EdgeCases) {
        {}},
       {"discount by sum without rate, empty TX takes letter 6",
        [](check& c) {
-         sale_up_down& d = test::add_d(c);
+         sale_up_down& d = test_support::add_d(c);
          d.TY = 2;
          d.TR = 1;
          d.PR = 5;
@@ -139,7 +139,7 @@ TEST(ReceiptLayout, EdgeCases) {
        {}},
       {"discount in percent on the tax",
        [](check& c) {
-         sale_up_down& d = test::add_d(c);
+         sale_up_down& d = test_support::add_d(c);
          d.TY = 1;
          d.TR = 2;
          d.PR = 5;
@@ -150,7 +150,7 @@ TEST(ReceiptLayout, EdgeCases) {
        {}},
       {"markup in percent",
        [](check& c) {
-         sale_up_down& s = test::add_s(c);
+         sale_up_down& s = test_support::add_s(c);
          s.TY = 1;
          s.PR = 10;
          s.SM = 200;
@@ -160,21 +160,21 @@ TEST(ReceiptLayout, EdgeCases) {
        {}},
       {"cash in and out end at column 37",
        [](check& c) {
-         test::add_i(c).SM = 5000;
-         test::add_o(c).SM = 1250;
+         test_support::add_i(c).SM = 5000;
+         test_support::add_o(c).SM = 1250;
        },
        {Line(43, {At(1, "  Внесок"), End(37, "50.00")}),
         Line(43, {At(1, "  Видача"), End(37, "-12.50")})},
        {}},
       {"BarBitLine shown as stored, other keys decoded up to the first non-Base64 character",
        [](check& c) {
-         sale_serv_info& a = test::add_h(c);
+         sale_serv_info& a = test_support::add_h(c);
          a.HT = "BarBitLine";
          a.text = "SGk=";
-         sale_serv_info& b = test::add_h(c);
+         sale_serv_info& b = test_support::add_h(c);
          b.HT = "QR";
          b.text = "SGk*SGk";
-         sale_serv_info& u = test::add_h(c);
+         sale_serv_info& u = test_support::add_h(c);
          u.HT = "X";
          u.text = EncodeBase64(W("Чек"));
        },
@@ -182,15 +182,15 @@ TEST(ReceiptLayout, EdgeCases) {
        {}},
       {"only an exact КРЕДИТ is followed by the transaction lines; change is negative",
        [](check& c) {
-         sale_pay& a = test::add_m(c);
+         sale_pay& a = test_support::add_m(c);
          a.NM = W("кредит");
          a.SM = 100;
          a.RRN = "1";
-         sale_pay& b = test::add_m(c);
+         sale_pay& b = test_support::add_m(c);
          b.NM = W("КРЕДИТ ");
          b.SM = 100;
          b.RRN = "2";
-         sale_pay& g = test::add_m(c);
+         sale_pay& g = test_support::add_m(c);
          g.NM = W("ГОТІВКА");
          g.SM = 500;
          g.RM = 400;
@@ -201,7 +201,7 @@ TEST(ReceiptLayout, EdgeCases) {
        {W("  Транзакція N"), "  1", "  2"}},
       {"annulled receipt: the mark instead of the totals, no fiscal type line",
        [](check& c) {
-         test::add_m(c).NM = W("ГОТІВКА");
+         test_support::add_m(c).NM = W("ГОТІВКА");
          End0(c).VD = 1;
        },
        {W("       * ЧЕК АНУЛЬОВАНО *"), Line(50, {At(1, "  ГОТІВКА"), End(37, "0.00")}),
@@ -210,7 +210,7 @@ TEST(ReceiptLayout, EdgeCases) {
       {"T = 2 in the full layout: no totals, payments stay, service type line",
        [](check& c) {
          c.T = 2;
-         test::add_m(c).NM = W("ГОТІВКА");
+         test_support::add_m(c).NM = W("ГОТІВКА");
          End0(c);
        },
        {kSep, Line(50, {At(1, "  ГОТІВКА"), End(37, "0.00")}),
@@ -224,7 +224,7 @@ TEST(ReceiptLayout, EdgeCases) {
          e.tx_count = 2;
          e.taxes[0] = {"1", 20, 17, 0, 0, 0, 0};
          e.taxes[1] = {"2", 0, 0, 0, 0, 0, 0};
-         test::add_m(c).NM = W("ГОТІВКА");
+         test_support::add_m(c).NM = W("ГОТІВКА");
        },
        {Line(52, {At(1, "       ПДВ_A A =20.00%"), End(37, "0.17")}),
         Line(52, {At(1, "       ПДВ_Б Б = 0.00%"), End(37, "0.00")}), kSep,
@@ -233,7 +233,7 @@ TEST(ReceiptLayout, EdgeCases) {
       {"taxes as attributes: two separators after the tax line",
        [](check& c) {
          End0(c).TX = "1";
-         test::add_m(c).NM = W("ГОТІВКА");
+         test_support::add_m(c).NM = W("ГОТІВКА");
        },
        {kSep, Line(56, {At(1, "  Сума"), End(37, "1.00")}),
         Line(52, {At(1, "       ПДВ_A A =20.00%"), End(37, "0.17")}), kSep, kSep,
@@ -279,8 +279,8 @@ TEST(ReceiptLayout, EdgeCases) {
   };
   for (const auto& c : cases) {
     const Listing got = RenderOne(c.build);
-    EXPECT_NE(test::FindRun(got, c.run), std::string::npos) << c.name << "\n" << test::ShowListing(got);
-    for (const auto& line : c.absent) EXPECT_EQ(test::Count(got, line), 0u) << c.name << ": " << test::Show(line);
+    EXPECT_NE(test_support::FindRun(got, c.run), std::string::npos) << c.name << "\n" << test_support::ShowListing(got);
+    for (const auto& line : c.absent) EXPECT_EQ(test_support::Count(got, line), 0u) << c.name << ": " << test_support::Show(line);
   }
 }
 
@@ -294,7 +294,7 @@ TEST(ReceiptLayout, WithoutLinesOnlyFrameAndFooter) {
     want.push_back(Line(47, {At(1, "  000000000"), At(21, "30.04.2014  14:44")}));
     want.push_back(W(type == 1 ? "         ВИДАТКОВИЙ ЧЕК" : "         ФІСКАЛЬНИЙ ЧЕК"));
     want.insert(want.end(), {kSep, kSep});
-    EXPECT_EQ(test::FirstDifference(got, want), "") << "T = " << type;
+    EXPECT_EQ(test_support::FirstDifference(got, want), "") << "T = " << type;
   }
 }
 
@@ -304,12 +304,12 @@ TEST(ServiceLayout, ShortReceiptLineForLine) {
         c.T = 2;
         c.CN = 150;
         c.ON = W("Іван");
-        test::add_i(c).SM = 5000;
+        test_support::add_i(c).SM = 5000;
         Sale(c, "Товар", 1700, 100, 170, "1");
-        sale_serv_info& h = test::add_h(c);
+        sale_serv_info& h = test_support::add_h(c);
         h.HT = "QR";
         h.text = "SGk=";
-        test::add_m(c).NM = W("ГОТІВКА");
+        test_support::add_m(c).NM = W("ГОТІВКА");
         End0(c).CS = 3;
       },
       true);
@@ -328,7 +328,7 @@ TEST(ServiceLayout, ShortReceiptLineForLine) {
       kSep,
       kSep,
   };
-  EXPECT_EQ(test::FirstDifference(got, want), "");
+  EXPECT_EQ(test_support::FirstDifference(got, want), "");
 }
 
 TEST(ReceiptLayout, FailureStopsTheDocumentAndKeepsItsEarlierLines) {
@@ -336,7 +336,7 @@ TEST(ReceiptLayout, FailureStopsTheDocumentAndKeepsItsEarlierLines) {
   try {
     got = {};
     rq model;
-    check& c = test::add_doc(model, 1).checks[0];
+    check& c = test_support::add_doc(model, 1).checks[0];
     Sale(c, "a", 0, 0, 100, "1");
     Sale(c, "b", 0, 0, 100, "x");
     End0(c);
@@ -345,13 +345,13 @@ TEST(ReceiptLayout, FailureStopsTheDocumentAndKeepsItsEarlierLines) {
   } catch (const RenderError& e) {
     EXPECT_STREQ(e.what(), "tax group \"x\" is not an integer");
   }
-  ASSERT_EQ(got.size(), 7u) << test::ShowListing(got);  // heading 4, cash desk, separator, line a
+  ASSERT_EQ(got.size(), 7u) << test_support::ShowListing(got);  // heading 4, cash desk, separator, line a
   EXPECT_EQ(got.back(), Line(45, {At(3, "a"), End(39, "1.00 A")}));
 
   // An amount too long for its columns is a column failure.
   rq model;
-  check& c = test::add_doc(model, 1).checks[0];
-  test::add_i(c).SM = 1e38f;
+  check& c = test_support::add_doc(model, 1).checks[0];
+  test_support::add_i(c).SM = 1e38f;
   got.clear();
   EXPECT_THROW(render_receipt(model, 0, got), RenderError);
 }

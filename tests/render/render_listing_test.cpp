@@ -9,14 +9,14 @@
 
 #include "render/compose.h"
 #include "render/selection.h"
-#include "test_support.h"
+#include "support/model_builders.h"
 
 #include "support/test_files.h"
 
 namespace tallyglass {
 namespace {
 
-using test::W;
+using test_support::W;
 
 const std::string& FirstHeadingLine() {
   static const std::string k = W("          ДП \"Компанія ZENTA\"");
@@ -37,24 +37,18 @@ std::vector<std::string> Documents(const Listing& listing) {
 
 class RenderListingTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = test_support::MakeScratchDir("tallyglass-render");
-    log_ = (dir_ / "error.log").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   Listing Render(int choice, std::int32_t first, std::int32_t last) {
     Listing out;
-    render_listing(model_, choice, first, last, zvit_state_, di_, out, log_);
+    result_ = render_listing(model_, {choice, first, last}, di_, out);
     return out;
   }
-  std::string Log() const { return test_support::ReadFile(log_); }
+  // What error.log is given from the result: the last failure's message.
+  std::string Log() const { return result_.ok() ? "" : result_.failures.back().message + "\n"; }
 
   rq model_;
-  sootv zvit_state_;
   sootv di_;
-  std::filesystem::path dir_;
-  std::string log_;
+  RenderResult result_;
 };
 
 TEST_F(RenderListingTest, NothingLoaded) {
@@ -63,8 +57,8 @@ TEST_F(RenderListingTest, NothingLoaded) {
 }
 
 TEST_F(RenderListingTest, FindPositionFromReceiptNumbers) {
-  test::add_receipt(model_, 10, 138);
-  test::add_receipt(model_, 11, 140);
+  test_support::add_receipt(model_, 10, 138);
+  test_support::add_receipt(model_, 11, 140);
   struct Case {
     std::int32_t n;
     RangeEnd which;
@@ -87,9 +81,9 @@ TEST_F(RenderListingTest, FindPositionFromReceiptNumbers) {
 
 TEST_F(RenderListingTest, WalksInDiOrderFromTheStartPair) {
   // Load order 1, 2, 3 with DI 30, 10, 20: the DI order is 2, 3, 1.
-  test::add_receipt(model_, 30, 1);
-  test::add_receipt(model_, 10, 2);
-  test::add_receipt(model_, 20, 3);
+  test_support::add_receipt(model_, 30, 1);
+  test_support::add_receipt(model_, 10, 2);
+  test_support::add_receipt(model_, 20, 3);
   EXPECT_EQ(Documents(Render(kChoiceCheck, 2, 3)), (std::vector<std::string>{"000000002", "000000003"}));
   // Start at receipt 1 (last in DI order): the walk ends with the list after one pair.
   EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 2)), (std::vector<std::string>{"000000001"}));
@@ -101,10 +95,10 @@ TEST_F(RenderListingTest, WalksInDiOrderFromTheStartPair) {
 }
 
 TEST_F(RenderListingTest, DispatchByTypeChoice) {
-  test::add_receipt(model_, 1, 1);
-  test::add_receipt(model_, 2, 2).T = 2;
-  test::add_receipt(model_, 3, 3);
-  test::add_zreport(model_, 4, 7);
+  test_support::add_receipt(model_, 1, 1);
+  test_support::add_receipt(model_, 2, 2).T = 2;
+  test_support::add_receipt(model_, 3, 3);
+  test_support::add_zreport(model_, 4, 7);
   using Docs = std::vector<std::string>;
   EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 3)), (Docs{"000000001", "000000002", "000000003"}));
   // The Z-report after the last requested receipt is inside the range when
@@ -123,50 +117,52 @@ TEST_F(RenderListingTest, DispatchByTypeChoice) {
 }
 
 TEST_F(RenderListingTest, DocumentWithNeitherRendersAsAnEmptyReceipt) {
-  test::add_doc(model_, 1);
+  test_support::add_doc(model_, 1);
   const Listing got = Render(kChoiceCheck, 0, 0);
-  EXPECT_EQ(got.size(), 10u) << test::ShowListing(got);
+  EXPECT_EQ(got.size(), 10u) << test_support::ShowListing(got);
   EXPECT_EQ(Documents(got), std::vector<std::string>{"000000000"});
 }
 
 TEST_F(RenderListingTest, FailedDocumentIsLoggedAndTheNextRenderedInFull) {
-  check& bad = test::add_receipt(model_, 1, 1);
+  check& bad = test_support::add_receipt(model_, 1, 1);
   for (const char* group : {"1", "x"}) {
-    sale& s = test::add_p(bad);
+    sale& s = test_support::add_p(bad);
     s.NM = "a";
     s.SM = 100;
     s.TX = group;
   }
-  test::add_receipt(model_, 2, 2);
+  test_support::add_receipt(model_, 2, 2);
   const Listing got = Render(kChoiceCheck, 1, 2);
   // Heading (4), cash desk, separator and the first sale line of receipt 1,
   // then receipt 2 whole.
-  ASSERT_EQ(got.size(), 7u + 15u) << test::ShowListing(got);
-  EXPECT_EQ(got[6], test::Line(45, {test::At(3, "a"), test::End(39, "1.00 A")}));
+  ASSERT_EQ(got.size(), 7u + 15u) << test_support::ShowListing(got);
+  EXPECT_EQ(got[6], test_support::Line(45, {test_support::At(3, "a"), test_support::End(39, "1.00 A")}));
   EXPECT_EQ(got[7], FirstHeadingLine());
   EXPECT_EQ(Documents(got), std::vector<std::string>{"000000002"});
   EXPECT_EQ(Log(), "receipt 1 (DI 1): tax group \"x\" is not an integer\n");
+  ASSERT_EQ(result_.failures.size(), 1u);
+  EXPECT_EQ(result_.failures[0].position, 0);
+  EXPECT_EQ(result_.failures[0].number, 1);
+  EXPECT_FALSE(result_.failures[0].zreport);
 
-  // The log holds the last failure only.
-  test::add_i(model_.dats[1].checks[0]).SM = 1e38f;
+  // Both failures are reported in listing order; the log holds the last.
+  test_support::add_i(model_.dats[1].checks[0]).SM = 1e38f;
   Render(kChoiceCheck, 1, 2);
+  ASSERT_EQ(result_.failures.size(), 2u);
+  EXPECT_EQ(result_.failures[1].number, 2);
   EXPECT_EQ(Log().find("receipt 2 (DI 2): value \"9999"), 0u) << Log();
   EXPECT_NE(Log().find("does not fit before column 37"), std::string::npos) << Log();
   EXPECT_EQ(Log().back(), '\n');
-
-  // A log that cannot be written does not stop the walk.
-  log_ = (dir_ / "missing" / "error.log").string();
-  EXPECT_EQ(Render(kChoiceCheck, 1, 2).size(), 7u + 6u);
 }
 
 TEST_F(RenderListingTest, ZReportChoiceRendersTheRequestedNumbersOnceInDiOrder) {
   using Docs = std::vector<std::string>;
-  test::add_zreport(model_, 10, 5);
-  test::add_receipt(model_, 11, 1);
-  test::add_zreport(model_, 40, 8);  // loaded early, but last in the journal
-  test::add_zreport(model_, 30, 7);
-  test::add_zreport(model_, 20, 6);
-  test::add_zreport(model_, 20, 6);  // the same report loaded twice
+  test_support::add_zreport(model_, 10, 5);
+  test_support::add_receipt(model_, 11, 1);
+  test_support::add_zreport(model_, 40, 8);  // loaded early, but last in the journal
+  test_support::add_zreport(model_, 30, 7);
+  test_support::add_zreport(model_, 20, 6);
+  test_support::add_zreport(model_, 20, 6);  // the same report loaded twice
   EXPECT_EQ(Documents(Render(kChoiceZ, 6, 7)), (Docs{"Z6", "Z7"}));
   EXPECT_EQ(Documents(Render(kChoiceZ, 5, 8)), (Docs{"Z5", "Z6", "Z7", "Z8"}));
   EXPECT_EQ(Documents(Render(kChoiceZ, 8, 8)), (Docs{"Z8"}));

@@ -5,15 +5,15 @@
 #include <functional>
 
 #include "render/compose.h"
-#include "test_support.h"
+#include "support/model_builders.h"
 
 namespace tallyglass {
 namespace {
 
-using test::At;
-using test::End;
-using test::Line;
-using test::W;
+using test_support::At;
+using test_support::End;
+using test_support::Line;
+using test_support::W;
 
 vid_tax Group(const char* tx, float txpr, float txi, float smi) {
   vid_tax t;
@@ -32,7 +32,7 @@ void AddGroup(zvit& z, const vid_tax& t) {
 
 TEST(ZReportLayout, WorkedExampleLineForLine) {
   rq model;
-  dat& d = test::add_doc(model, 1);
+  dat& d = test_support::add_doc(model, 1);
   d.ts.text = "20140430144200";
   d.is_check = false;
   zvit& z = d.zvits[0];
@@ -49,7 +49,7 @@ TEST(ZReportLayout, WorkedExampleLineForLine) {
 
   Listing got;
   render_zreport(model, 0, got);
-  test::ExpectGolden(got, "zreport_example.txt",
+  test_support::ExpectGolden(got, "zreport_example.txt",
                      {29, 22, 15, 32, 22, 21, 34, 42, 54, 34, 42, 72, 34, 43, 43, 43, 17, 43, 43, 43, 20, 53,
                       63, 63, 63, 43, 23, 40, 40});
 }
@@ -63,7 +63,7 @@ struct ZCase {
 
 Listing RenderOne(const std::function<void(zvit&)>& build) {
   rq model;
-  zvit& z = test::add_zreport(model, 1, 52);
+  zvit& z = test_support::add_zreport(model, 1, 52);
   build(z);
   Listing out;
   render_zreport(model, 0, out);
@@ -145,8 +145,8 @@ TEST(ZReportLayout, EdgeCases) {
   };
   for (const auto& c : cases) {
     const Listing got = RenderOne(c.build);
-    EXPECT_NE(test::FindRun(got, c.run), std::string::npos) << c.name << "\n" << test::ShowListing(got);
-    for (const auto& line : c.absent) EXPECT_EQ(test::Count(got, line), 0u) << c.name << ": " << test::Show(line);
+    EXPECT_NE(test_support::FindRun(got, c.run), std::string::npos) << c.name << "\n" << test_support::ShowListing(got);
+    for (const auto& line : c.absent) EXPECT_EQ(test_support::Count(got, line), 0u) << c.name << ": " << test_support::Show(line);
   }
 }
 
@@ -154,7 +154,7 @@ TEST(ZReportLayout, BadTaxGroupStopsTheReport) {
   Listing got;
   EXPECT_THROW(RenderOne([](zvit& z) { AddGroup(z, Group("A", 20, 0, 0)); }), RenderError);
   rq model;
-  AddGroup(test::add_zreport(model, 1, 52), Group("", 20, 0, 0));
+  AddGroup(test_support::add_zreport(model, 1, 52), Group("", 20, 0, 0));
   EXPECT_THROW(render_zreport(model, 0, got), RenderError);
   EXPECT_EQ(got.back(), W("  ------        Податок       Обіг"));
 }

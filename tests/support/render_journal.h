@@ -4,24 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string_view>
 
 #include "journal/loader.h"
 #include "journal/parse_load.h"
-#include "reader/sootv.h"
+#include "journal/sootv.h"
 #include "render/render_listing.h"
 
 namespace tallyglass::test_support {
 
 inline Listing RenderJournalText(std::string_view text, int type, std::int32_t first,
-                                 std::int32_t last, const std::filesystem::path& error_log) {
+                                 std::int32_t last) {
   rq model;
   control loader;
-  sootv zvit_state, di_by_position;
+  sootv di_by_position;
   EXPECT_TRUE(parse_and_load(text, model, loader));
   Listing listing;
-  render_listing(model, type, first, last, zvit_state, di_by_position, listing, error_log.string());
+  render_listing(model, {type, first, last}, di_by_position, listing);
   return listing;
 }
 

@@ -8,9 +8,10 @@
 
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
+#include "reader/request_control.h"
 #include "text/cp1251.h"
 
-namespace tallyglass::testing {
+namespace tallyglass::test_support {
 
 // Records every call as one UTF-8 line ("inform:...", "ask:caption|text",
 // "pump", "progress:...", ...) so a test can read the order back.
@@ -22,10 +23,27 @@ class RecordingUi : public ReaderUi {
   std::vector<std::string> progresses;  // non-empty progress lines
   int pumps = 0;
   bool active = true;
-  bool stop = false;
   std::string network = "1";
   std::function<bool()> answer_retry = [] { return false; };  // Cancel
   std::function<void(int pump_count)> on_pump = [](int) {};
+  // The request's control, recording into the same events.
+  RequestControl control;
+
+  RecordingUi() {
+    control.network_number = [this] { return network; };
+    control.pump = [this] {
+      ++pumps;
+      events.push_back("pump");
+      on_pump(pumps);
+    };
+    control.progress = [this](std::string_view line) {
+      if (!line.empty()) progresses.emplace_back(line);
+      events.push_back("progress:" + std::string(line));
+    };
+    control.active = [this] { return active; };
+  }
+  RecordingUi(const RecordingUi&) = delete;
+  RecordingUi& operator=(const RecordingUi&) = delete;
 
   void inform(std::string_view text) override {
     messages.push_back(Cp1251ToUtf8(text));
@@ -36,26 +54,13 @@ class RecordingUi : public ReaderUi {
     events.push_back("ask:" + questions.back());
     return answer_retry();
   }
-  void pump() override {
-    ++pumps;
-    events.push_back("pump");
-    on_pump(pumps);
-  }
   void show_busy(std::string_view caption, std::string_view first_line) override {
     events.push_back("show_busy:" + Cp1251ToUtf8(caption) + "|" + Cp1251ToUtf8(first_line));
   }
-  void progress(std::string_view line) override {
-    if (!line.empty()) progresses.emplace_back(line);
-    events.push_back("progress:" + std::string(line));
-  }
   void hide_busy() override { events.push_back("hide_busy"); }
   void raise_busy() override { events.push_back("raise_busy"); }
-  bool app_active() override { return active; }
   void show_query() override { events.push_back("show_query"); }
   void hide_query() override { events.push_back("hide_query"); }
-  std::string network_number_text() override { return network; }
-  bool stop_requested() override { return stop; }
-  void set_stop_requested(bool value) override { stop = value; }
 };
 
 // A register that answers each document request from a script. The script
@@ -96,4 +101,4 @@ struct ScriptedRegister {
   }
 };
 
-}  // namespace tallyglass::testing
+}  // namespace tallyglass::test_support

@@ -1,9 +1,9 @@
-#include "journal_test_support.h"
+#include "support/journal_text.h"
 
 #include "journal/xml_document.h"
 #include "text/cp1251.h"
 
-namespace tallyglass::testing_support {
+namespace tallyglass::test_support {
 
 std::string journal_text(std::string_view utf8_body) {
   std::string utf8 = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n";
@@ -88,4 +88,4 @@ std::string describe(const dat& d) {
   return s;
 }
 
-}  // namespace tallyglass::testing_support
+}  // namespace tallyglass::test_support

@@ -6,7 +6,7 @@
 #include "journal/loader.h"
 #include "journal/model.h"
 
-namespace tallyglass::testing_support {
+namespace tallyglass::test_support {
 
 // The collected form around some documents: declaration, <RQ V="1">, body, </RQ>,
 // converted to Windows-1251.
@@ -29,4 +29,4 @@ std::string describe(const dat& d);
 
 std::string cp(std::string_view utf8);  // Utf8ToCp1251
 
-}  // namespace tallyglass::testing_support
+}  // namespace tallyglass::test_support

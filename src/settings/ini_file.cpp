@@ -1,4 +1,4 @@
-#include "app/config_file.h"
+#include "settings/ini_file.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,34 +1,16 @@
-#include "app/connection.h"
+#include "settings/connection.h"
 
-#include <charconv>
 
 #include "link/link.h"
 #include "text/cp1251.h"
+#include "text/numbers.h"
 
 namespace tallyglass {
-namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-std::optional<int> ParseInt(std::string_view text) {
-  text = Trim(text);
-  if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
-  int value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-}  // namespace
 
 std::optional<int> ParseNetworkNumber(std::string_view text) {
-  const auto n = ParseInt(text);
+  const auto n = ParseTypedNatural(text);
   if (!n || *n < 1 || *n > 99) return std::nullopt;
-  return n;
+  return static_cast<int>(*n);
 }
 
 ConnectOutcome ConnectRegister(std::string_view port, std::string_view speed_text,
@@ -43,7 +25,8 @@ ConnectOutcome ConnectRegister(std::string_view port, std::string_view speed_tex
   const auto network_number = ParseNetworkNumber(network_text);
   if (!network_number) return {ConnectOutcome::Kind::kBadNetworkNumber, kBadNumber};
   // The speed list holds integers only; anything else is a speed no port takes.
-  const int speed = ParseInt(speed_text).value_or(0);
+  const auto typed_speed = ParseTypedNatural(speed_text);
+  const int speed = typed_speed && *typed_speed <= 1000000000 ? static_cast<int>(*typed_speed) : 0;
 
   if (link::OpenPort(port, speed) != link::kPortOpened)
     return {ConnectOutcome::Kind::kOpenFailed, kCannotOpen};

@@ -56,8 +56,7 @@ class CliFetchTest : public ::testing::Test {
   }
 
   Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    return test_support::RenderJournalText(SampleJournal(), type, first, last,
-                                           dir / "expected-error.log");
+    return test_support::RenderJournalText(SampleJournal(), type, first, last);
   }
 
   std::filesystem::path dir;

@@ -1,4 +1,4 @@
-#include "app/profile.h"
+#include "settings/fpinit_settings.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/config_file.h"
+#include "settings/ini_file.h"
 #include "text/cp1251.h"
 
 namespace tallyglass {

@@ -11,9 +11,9 @@
 #include "emulator/emulator.h"
 #include "link/frame.h"
 #include "link/link.h"
-#include "test_journal.h"
+#include "support/test_journal.h"
 
-namespace tallyglass::testing {
+namespace tallyglass::test_support {
 
 class LinkFixture : public ::testing::Test {
  protected:
@@ -56,4 +56,4 @@ class LinkFixture : public ::testing::Test {
   std::string written_;
 };
 
-}  // namespace tallyglass::testing
+}  // namespace tallyglass::test_support

@@ -10,10 +10,10 @@
 
 #include <fstream>
 
-#include "link_fixture.h"
+#include "support/link_fixture.h"
 #include "text/base64.h"
 
-namespace tallyglass::testing {
+namespace tallyglass::test_support {
 namespace {
 
 using emulator::Document;
@@ -224,4 +224,4 @@ TEST(EmulateCommand, BadOptionsAndMissingJournalsExitWithTwo) {
 }
 
 }  // namespace
-}  // namespace tallyglass::testing
+}  // namespace tallyglass::test_support

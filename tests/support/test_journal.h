@@ -5,7 +5,7 @@
 
 #include "text/cp1251.h"
 
-namespace tallyglass::testing {
+namespace tallyglass::test_support {
 
 inline const std::string& TestJournal() {
   static const std::string journal = Utf8ToCp1251(
@@ -37,4 +37,4 @@ inline const std::string& TestJournal() {
   return journal;
 }
 
-}  // namespace tallyglass::testing
+}  // namespace tallyglass::test_support

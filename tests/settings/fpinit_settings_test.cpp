@@ -1,4 +1,4 @@
-#include "app/profile.h"
+#include "settings/fpinit_settings.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/config_file.h"
+#include "settings/ini_file.h"
 #include "text/cp1251.h"
 #include "support/test_files.h"
 

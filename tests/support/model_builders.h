@@ -12,7 +12,7 @@
 #include "render/listing.h"
 #include "text/cp1251.h"
 
-namespace tallyglass::test {
+namespace tallyglass::test_support {
 
 inline std::string W(std::string_view utf8) { return Utf8ToCp1251(utf8); }
 
@@ -153,4 +153,4 @@ inline void ExpectGolden(const Listing& got, const std::string& name,
   EXPECT_EQ(FirstDifference(got, want), "") << name;
 }
 
-}  // namespace tallyglass::test
+}  // namespace tallyglass::test_support
