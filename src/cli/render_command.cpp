@@ -19,6 +19,8 @@
 #include "journal/parse_load.h"
 #include "reader/save_listing.h"
 #include "reader/sootv.h"
+#include "print/tape_pdf.h"
+#include "print/text_export.h"
 #include "render/render_listing.h"
 #include "text/cp1251.h"
 
@@ -28,6 +30,7 @@ namespace {
 constexpr const char* kRenderUsage =
     "usage: tallyglass-cli render JOURNAL.xml [--type z|check|check+z|service]\n"
     "                             [--from N] [--to N] [--out FILE]\n"
+    "                             [--out-encoding cp1251|utf-8] [--pdf FILE] [--quiet]\n"
     "\n"
     "Loads a collected journal (as the reader keeps it in temp.xml) and prints\n"
     "its documents as the register printed them, one tape line per output line,\n"
@@ -44,6 +47,10 @@ constexpr const char* kRenderUsage =
     "  --to N      last number of the range (default: the highest loaded)\n"
     "  --out FILE  also save the listing to FILE as the reader saves it\n"
     "              (Windows-1251, CR LF after every line)\n"
+    "  --out-encoding E  the text of --out: cp1251 (default) or utf-8;\n"
+    "              CR LF either way\n"
+    "  --pdf FILE  also write the listing as a PDF of tape columns on A4 pages\n"
+    "  --quiet     do not print the listing on standard output\n"
     "  --help      show this text\n"
     "\n"
     "Documents are printed in the order of their place in the register's journal.\n"
@@ -121,6 +128,9 @@ int RunRender(int argc, char** argv) {
   std::optional<std::string> out_path;
   std::optional<std::int32_t> from;
   std::optional<std::int32_t> to;
+  std::optional<std::string> pdf_path;
+  bool quiet = false;
+  TextEncoding out_encoding = TextEncoding::cp1251;
   int choice = kChoiceCheckZ;
 
   for (int i = 1; i < argc; ++i) {
@@ -128,6 +138,10 @@ int RunRender(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kRenderUsage, stdout);
       return 0;
+    }
+    if (arg == "--quiet") {
+      quiet = true;
+      continue;
     }
     // "--name value" or "--name=value".
     std::string_view name = arg;
@@ -137,7 +151,8 @@ int RunRender(int argc, char** argv) {
         name = arg.substr(0, eq);
         value = arg.substr(eq + 1);
       }
-      if (name != "--type" && name != "--from" && name != "--to" && name != "--out") {
+      if (name != "--type" && name != "--from" && name != "--to" && name != "--out" && name != "--pdf" &&
+          name != "--out-encoding") {
         return usage_error("unknown option '" + std::string(arg) + "'");
       }
       if (!value) {
@@ -151,6 +166,13 @@ int RunRender(int argc, char** argv) {
       } else if (name == "--out") {
         if (value->empty()) return usage_error("--out needs a file name");
         out_path = std::string(*value);
+      } else if (name == "--pdf") {
+        if (value->empty()) return usage_error("--pdf needs a file name");
+        pdf_path = std::string(*value);
+      } else if (name == "--out-encoding") {
+        const auto parsed = parse_text_encoding(*value);
+        if (!parsed) return usage_error("unknown --out-encoding '" + std::string(*value) + "' (cp1251 or utf-8)");
+        out_encoding = *parsed;
       } else {
         const auto parsed = parse_number(*value);
         if (!parsed) return usage_error(std::string(name) + " needs a whole number, not '" + std::string(*value) + "'");
@@ -177,6 +199,9 @@ int RunRender(int argc, char** argv) {
   control loader;
   loader.clear();
   Listing listing;
+  std::vector<std::size_t> document_starts;
+  std::int32_t first = 0;
+  std::int32_t last = 0;
   int status = 0;
   std::string failure;
   if (!parse_and_load(text, model, loader, &failure)) {
@@ -185,13 +210,14 @@ int RunRender(int argc, char** argv) {
     status = 1;
   } else {
     const bool zreports = choice == kChoiceZ;
-    const std::int32_t first = from.value_or(zreports ? model.zvit_no_min : model.check_no_min);
-    const std::int32_t last = to.value_or(zreports ? model.zvit_no_max : model.check_no_max);
+    first = from.value_or(zreports ? model.zvit_no_min : model.check_no_min);
+    last = to.value_or(zreports ? model.zvit_no_max : model.check_no_max);
     sootv zvit_state;
     sootv di_by_position;
     const auto log_before = log_stamp();
     try {
-      render_listing(model, choice, first, last, zvit_state, di_by_position, listing, kErrorLog);
+      render_listing(model, choice, first, last, zvit_state, di_by_position, listing, kErrorLog,
+                     &document_starts);
       if (log_stamp() != log_before) {
         std::fprintf(stderr, "tallyglass-cli render: a document could not be rendered in full; "
                              "the last reason is in %s\n", kErrorLog);
@@ -206,22 +232,32 @@ int RunRender(int argc, char** argv) {
     }
   }
 
-  std::string utf8;
-  for (const auto& line : listing) {
-    utf8 += Cp1251ToUtf8(line);
-    utf8 += '\n';
-  }
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  if (std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "tallyglass-cli render: cannot write the listing: %s\n", std::strerror(errno));
-    return 2;
+  if (!quiet) {
+    std::string utf8;
+    for (const auto& line : listing) {
+      utf8 += Cp1251ToUtf8(line);
+      utf8 += '\n';
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "tallyglass-cli render: cannot write the listing: %s\n", std::strerror(errno));
+      return 2;
+    }
   }
 
   if (out_path) {
     try {
-      save_listing(listing, *out_path);
+      save_listing_as(listing, *out_path, out_encoding);
     } catch (const std::system_error& e) {
       std::fprintf(stderr, "tallyglass-cli render: %s\n", e.what());
+      return 2;
+    }
+  }
+  if (pdf_path) {
+    const TapeLayout layout = lay_out_tape(listing, document_starts);
+    const PdfResult pdf = write_tape_pdf(listing, layout, heading_for(model, choice, first, last), *pdf_path);
+    if (!pdf.ok()) {
+      std::fprintf(stderr, "tallyglass-cli render: %s\n", pdf.error.c_str());
       return 2;
     }
   }

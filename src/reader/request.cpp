@@ -53,9 +53,10 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
       result.outcome = RequestOutcome::kRefused;
     } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {
       state.listing.clear();
+      state.document_starts.clear();
       render_listing(state.model, state.type_index, state.first_number, state.last_number,
                      state.zvit_state, state.di_by_position, state.listing,
-                     state.work_path("error.log"));
+                     state.work_path("error.log"), &state.document_starts);
     } else {
       back_to_query(ui);
       state.listing.push_back(kStructure);

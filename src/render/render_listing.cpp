@@ -99,7 +99,8 @@ std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
 
 void render_listing(rq& model, int type_choice, std::int32_t first_number,
                     std::int32_t last_number, sootv& /*zvit_state*/, sootv& di_by_position,
-                    Listing& listing, const std::string& error_log_path) {
+                    Listing& listing, const std::string& error_log_path,
+                    std::vector<std::size_t>* document_starts) {
   static const std::string kNoData = Utf8ToCp1251("Запрашиваемые данные отсутствуют!");
   const rq& docs = model;
 
@@ -146,6 +147,7 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
     const std::int32_t position = it->first;
     const dat& doc = record_at(docs.dats, position);
     if (!rendered_under(doc, type_choice)) continue;  // still one of the pairs
+    const std::size_t lines_before = listing.size();
     try {
       if (doc.is_check) {
         if (type_choice == kChoiceService) {
@@ -164,6 +166,7 @@ void render_listing(rq& model, int type_choice, std::int32_t first_number,
     } catch (const std::exception& failure) {
       write_error_log(error_log_path, describe(doc) + ": " + failure.what());
     }
+    if (document_starts != nullptr && listing.size() > lines_before) document_starts->push_back(lines_before);
   }
 }
 
