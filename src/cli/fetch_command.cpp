@@ -14,6 +14,7 @@
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "link/link.h"
+#include "print/tape_pdf.h"
 #include "reader/query.h"
 #include "reader/reader_state.h"
 #include "reader/request.h"
@@ -32,7 +33,7 @@ constexpr const char* kFetchUsage =
     "           [--type z|check|check+z|service]\n"
     "           [--from N --to M | --by-dates [--from-date DD.MM.YY] [--from-time HH:MM]\n"
     "                                         [--to-date DD.MM.YY] [--to-time HH:MM]]\n"
-    "           [--keep-going] [--trace] [--out FILE]\n"
+    "           [--keep-going] [--trace] [--out FILE] [--pdf FILE]\n"
     "\n"
     "Fetches documents from the register by number (default 1..1) or by date\n"
     "(default: from the first day of the previous month to now), writes the\n"
@@ -41,6 +42,7 @@ constexpr const char* kFetchUsage =
     "  --keep-going  answer Retry when the register stops answering (default Cancel)\n"
     "  --trace       every byte on the line, in hex with direction and time, on stderr\n"
     "  --out FILE    also save the tape as Windows-1251 text with CR LF line ends\n"
+    "  --pdf FILE    also write the tape as a PDF of tape columns on A4 pages\n"
     "Ctrl-C stops the fetch after the current document; what came is still printed.\n"
     "Exit: 0 done, 1 the request failed, 2 bad options or a refused check,\n"
     "      3 the port cannot be opened, 4 the register does not answer.\n";
@@ -63,6 +65,7 @@ struct Options {
   bool keep_going = false;
   bool trace = false;
   std::optional<std::string> out;
+  std::optional<std::string> pdf;
   bool help = false;
 };
 
@@ -154,6 +157,8 @@ bool ParseOptions(int argc, char** argv, bool fetch, Options& o) {
       ok = flag(o.trace);
     } else if (fetch && arg == "--out") {
       ok = optional_value(o.out);
+    } else if (fetch && arg == "--pdf") {
+      ok = optional_value(o.pdf);
     } else {
       Complain("unknown option '" + arg + "'");
       ok = false;
@@ -268,6 +273,16 @@ int RunFetch(int argc, char** argv) {
       save(state, *o.out);
     } catch (const std::system_error& e) {
       Complain(e.what());
+      status = kExitFailed;
+    }
+  }
+  if (o.pdf) {
+    const PdfResult pdf = write_tape_pdf(state.listing, lay_out_tape(state.listing, state.document_starts),
+                                         heading_for(state.model, state.type_index, state.first_number,
+                                                     state.last_number),
+                                         *o.pdf);
+    if (!pdf.ok()) {
+      Complain(pdf.error);
       status = kExitFailed;
     }
   }

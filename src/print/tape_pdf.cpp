@@ -114,13 +114,18 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
   cairo_line_to(cr, g.page_width - g.margin, heading_base + 5);
   cairo_stroke(cr);
 
-  // Footer: the page number, centred.
+  // Footer: the page number, centred; drawn last so text extraction reads
+  // the page from top to bottom.
   const std::string footer = t.page + number_text(page_index + 1) + t.of + number_text(layout.page_count());
-  show(cr, (g.page_width - text_width(cr, footer)) / 2, g.page_height - g.margin, footer);
+  const auto draw_footer = [&] {
+    cairo_set_font_size(cr, heading_size);
+    show(cr, (g.page_width - text_width(cr, footer)) / 2, g.page_height - g.margin, footer);
+  };
 
   if (layout.empty) {
     cairo_set_font_size(cr, 12.0);
     show(cr, (g.page_width - text_width(cr, t.nothing)) / 2, g.page_height / 3, t.nothing);
+    draw_footer();
     return;
   }
 
@@ -137,6 +142,8 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
     for (std::uint32_t n = 0; n < span.row_count; ++n) {
       const std::string& text = listing[line];
       const std::uint32_t rows = rows_of(text);
+      // A wrapped line's further rows carry the mark in the gutter.
+      if (row > 0) show(cr, x - g.char_width(), y, t.wrap_mark);
       const std::size_t from = static_cast<std::size_t>(row) * kTapeWidth;
       if (from < text.size()) {
         piece.assign(text, from, kTapeWidth);
@@ -144,8 +151,6 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
         piece.resize(end == std::string::npos ? 0 : end + 1);
         if (!piece.empty()) show(cr, x, y, Cp1251ToUtf8(piece));
       }
-      // A wrapped line's further rows carry the mark in the gutter.
-      if (row > 0) show(cr, x - g.char_width(), y, t.wrap_mark);
       y += g.row_height();
       if (++row == rows) {
         row = 0;
@@ -153,6 +158,7 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
       }
     }
   }
+  draw_footer();
 }
 
 // Where the PDF bytes go: a file descriptor, remembering the first failure.
