@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "reader/reader_state.h"
 #include "text/cp1251.h"
@@ -41,6 +43,10 @@ struct TapeFont {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   cairo_font_face_t* cairo_face = nullptr;
+  // The glyph of every Windows-1251 byte and of the wrap mark: the tape is
+  // drawn as positioned glyphs, a column at a time, never shaped as text.
+  std::array<unsigned long, 256> glyph_of{};
+  unsigned long wrap_glyph = 0;
   std::string error;  // UTF-8, when the font could not be had
 };
 
@@ -57,6 +63,11 @@ const TapeFont& tape_font() {
       return f;
     }
     f.cairo_face = cairo_ft_font_face_create_for_ft_face(f.face, 0);
+    for (int byte = 0; byte < 256; ++byte) {
+      f.glyph_of[static_cast<std::size_t>(byte)] =
+          FT_Get_Char_Index(f.face, Cp1251CodePoint(static_cast<unsigned char>(byte)));
+    }
+    f.wrap_glyph = FT_Get_Char_Index(f.face, 0x21AA);  // "↪"
     return f;
   }();
   return font;
@@ -69,7 +80,6 @@ struct PageTexts {
   std::string page = "стр. ";
   std::string of = " из ";
   std::string nothing = "Нет документов для показа: список пуст.";
-  std::string wrap_mark = "↪";
 };
 const PageTexts& texts() {
   static const PageTexts t;
@@ -130,8 +140,11 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
   }
 
   cairo_set_font_size(cr, g.font_size);
+  const TapeFont& font = tape_font();
   const TapePage& page = layout.pages[page_index];
-  std::string piece;
+  const double cw = g.char_width();
+  std::vector<cairo_glyph_t> glyphs;
+  glyphs.reserve(static_cast<std::size_t>(g.rows_per_column) * kTapeWidth);
   for (std::size_t c = 0; c < page.columns.size(); ++c) {
     const ColumnSpan& span = page.columns[c];
     const double x = g.column_left(static_cast<int>(c));
@@ -139,17 +152,21 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
     double y = g.body_top() + g.font_size * 0.95;
     std::size_t line = span.first_line;
     std::uint32_t row = span.first_row;
+    glyphs.clear();
     for (std::uint32_t n = 0; n < span.row_count; ++n) {
       const std::string& text = listing[line];
       const std::uint32_t rows = rows_of(text);
       // A wrapped line's further rows carry the mark in the gutter.
-      if (row > 0) show(cr, x - g.char_width(), y, t.wrap_mark);
-      const std::size_t from = static_cast<std::size_t>(row) * kTapeWidth;
-      if (from < text.size()) {
-        piece.assign(text, from, kTapeWidth);
-        const auto end = piece.find_last_not_of(' ');
-        piece.resize(end == std::string::npos ? 0 : end + 1);
-        if (!piece.empty()) show(cr, x, y, Cp1251ToUtf8(piece));
+      if (row > 0) glyphs.push_back({font.wrap_glyph, x - cw, y});
+      // The row from its first to its last visible character, spaces
+      // included: an unbroken run costs the file no positions.
+      std::size_t from = static_cast<std::size_t>(row) * kTapeWidth;
+      const std::size_t begin = from;
+      std::size_t to = std::min(text.size(), from + kTapeWidth);
+      while (from < to && text[from] == ' ') ++from;
+      while (to > from && text[to - 1] == ' ') --to;
+      for (std::size_t i = from; i < to; ++i) {
+        glyphs.push_back({font.glyph_of[static_cast<unsigned char>(text[i])], x + static_cast<double>(i - begin) * cw, y});
       }
       y += g.row_height();
       if (++row == rows) {
@@ -157,6 +174,7 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
         ++line;
       }
     }
+    cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
   }
   draw_footer();
 }
@@ -198,8 +216,8 @@ TapeHeading heading_for(const rq& model, int type_choice, std::int32_t first, st
   }
   std::string range = type_choice_text(type_choice);
   if (!range.empty()) range += ' ';
-  range += Utf8ToCp1251("№ ") + std::to_string(first);
-  if (last != first) range += "-" + std::to_string(last);
+  range.append(Utf8ToCp1251("№ ")).append(std::to_string(first));
+  if (last != first) range.append(1, '-').append(std::to_string(last));
   h.range = std::move(range);
   return h;
 }
