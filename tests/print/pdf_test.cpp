@@ -114,6 +114,8 @@ TEST_F(TapePdfTest, SampleListingReadsBackLineByLineInOrderWithCyrillic) {
   TapeHeading heading;
   RenderSample(listing, starts, heading);
   ASSERT_GT(starts.size(), 5u);
+  // Every document begins with the taxpayer's first heading line.
+  for (std::size_t at : starts) EXPECT_EQ(listing.at(at), listing[0]) << "document at line " << at;
   const TapeLayout layout = lay_out_tape(listing, starts);
   const fs::path pdf = dir_ / "sample.pdf";
   const PdfResult result = write_tape_pdf(listing, layout, heading, pdf.string());
