@@ -210,6 +210,27 @@ TEST_F(TapePdfTest, EmptyListingAndOverWideLines) {
                                             "↪" + std::string(15, 'c'), "after"}));
 }
 
+TEST_F(TapePdfTest, PagePictureForPrintersHasTheTapeOnIt) {
+  const Listing listing{std::string(40, '#'), "x"};
+  const TapeLayout layout = lay_out_tape(listing, {0});
+  const PageImage image = draw_tape_page(listing, layout, {}, 0, 72);
+  ASSERT_TRUE(image.error.empty()) << image.error;
+  EXPECT_EQ(image.width, 595);
+  EXPECT_EQ(image.height, 842);
+  // The first tape row, a run of "#", darkens pixels where the layout puts it.
+  const PageGeometry& g = layout.geometry;
+  const int y0 = static_cast<int>(g.body_top());
+  const int y1 = static_cast<int>(g.body_top() + g.row_height());
+  std::size_t dark = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = static_cast<int>(g.column_left(0)); x < static_cast<int>(g.column_left(0) + 40 * g.char_width()); ++x) {
+      dark += image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.stride) +
+                           static_cast<std::size_t>(x) * 4] < 128;
+    }
+  }
+  EXPECT_GT(dark, 100u);
+}
+
 TEST_F(TapePdfTest, FailureOrCancelLeavesNoFileBehind) {
   const Listing listing{"x"};
   const TapeLayout layout = lay_out_tape(listing, {0});
