@@ -19,16 +19,23 @@
 
 #include "app/dialogs.h"
 #include "app/listing_model.h"
+#include "app/tape_output.h"
 #include "app/qt_text.h"
 #include "app/tform3.h"
 #include "app/tform4.h"
 #include "reader/query.h"
+#include "print/tape_pdf.h"
 #include "reader/request.h"
 
 namespace tallyglass {
 namespace {
 
 constexpr int kItemHeight = 14;
+// The row added below the designed window for "PDF…" and "Печать…".
+constexpr int kDesignedHeight = 638;
+constexpr int kAddedRowHeight = 40;
+// The second file type of the save dialog: the same lines in UTF-8.
+const QString kUtf8Filter = "Текст UTF-8 (*.txt)";
 
 // "Courier New" (Liberation Mono on Linux, with the same metrics), else the
 // system's fixed-pitch font.
@@ -88,7 +95,7 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setAttribute(Qt::WA_QuitOnClose, false);
   setWindowTitle("Форма запроса и отображения данных");
-  setFixedSize(833, 638);
+  setFixedSize(833, kDesignedHeight + kAddedRowHeight);
 
   // What a request reads while it runs: the connection window's network
   // number, pending input, and the busy notice's second line while the
@@ -155,6 +162,11 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
 
   SaveDialog1 = nullptr;  // made at the first save: it starts watching the directory
 
+  PdfButton = MakeButton("PDF…", this, 24, kDesignedHeight + 4, 100);
+  PdfButton->setObjectName("PdfButton");
+  PrintButton = MakeButton("Печать…", this, 132, kDesignedHeight + 4, 100);
+  PrintButton->setObjectName("PrintButton");
+
   connect(ComboBox1, &QComboBox::activated, this, &TForm53::ComboBox1Change);
   connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     // Typed text selects the entry it spells, else none.
@@ -173,6 +185,8 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   connect(Button5, &QPushButton::clicked, this, &TForm53::Button5Click);
   connect(Button3, &QPushButton::clicked, this, &TForm53::Button3Click);
   connect(Button2, &QPushButton::clicked, this, &TForm53::Button2Click);
+  connect(PdfButton, &QPushButton::clicked, this, &TForm53::PdfButtonClick);
+  connect(PrintButton, &QPushButton::clicked, this, &TForm53::PrintButtonClick);
 
   FormCreate();
 }
@@ -258,24 +272,36 @@ void TForm53::Button3Click() {
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     SaveDialog1->setDirectory(QDir::currentPath());
   }
-  SaveDialog1->setNameFilter("*.txt");
+  SaveDialog1->setNameFilters({"*.txt", kUtf8Filter});
+  SaveDialog1->selectNameFilter("*.txt");
   SaveDialog1->selectFile("*.txt");
   if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return;
   const QString path = SaveDialog1->selectedFiles().constFirst();
   // The initial "*.txt" is a pattern, not a name to write.
   if (QFileInfo(path).fileName().contains(QRegularExpression("[*?]"))) return;
-  SaveListingTo(path);
+  SaveListingTo(path, SaveDialog1->selectedNameFilter() == kUtf8Filter ? TextEncoding::utf8 : TextEncoding::cp1251);
 }
 
-void TForm53::SaveListingTo(const QString& path) {
+void TForm53::SaveListingTo(const QString& path, TextEncoding encoding) {
   try {
-    save(state_, QFile::encodeName(path).toStdString());
+    save_listing_as(state_.listing, QFile::encodeName(path).toStdString(), encoding);
   } catch (const std::system_error& e) {
     ShowError(this, QString::fromLocal8Bit(e.what()));
   }
 }
 
 void TForm53::Button2Click() { close(); }
+
+namespace {
+TapeSource CurrentTape(const ReaderState& state) {
+  return {state.listing, state.document_starts,
+          heading_for(state.model, state.type_index, state.first_number, state.last_number)};
+}
+}  // namespace
+
+void TForm53::PdfButtonClick() { SaveListingPdf(this, CurrentTape(state_)); }
+
+void TForm53::PrintButtonClick() { PrintListing(this, CurrentTape(state_)); }
 
 void TForm53::closeEvent(QCloseEvent* event) {
   // Only hidden: everything it holds stays for the next visit.

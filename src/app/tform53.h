@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <string>
 
+#include "print/text_export.h"
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
 #include "reader/request_control.h"
@@ -39,7 +40,7 @@ class TForm53 : public QWidget, public ReaderUi {
   RequestControl& Control() { return control_; }
   // Writes the listing to the file chosen in the save dialog; a failure is
   // shown in the error box and the listing stays as it is.
-  void SaveListingTo(const QString& path);
+  void SaveListingTo(const QString& path, TextEncoding encoding = TextEncoding::cp1251);
   // After the listing or the raw list changed outside the window's handlers.
   void RefreshLists();
 
@@ -78,6 +79,9 @@ class TForm53 : public QWidget, public ReaderUi {
   QPushButton* Button3;
   QPushButton* Button2;
   QFileDialog* SaveDialog1;
+  // The listing on paper, in a row of its own below the designed controls.
+  QPushButton* PdfButton;
+  QPushButton* PrintButton;
 
  public slots:
   void ComboBox1Change();
@@ -86,6 +90,8 @@ class TForm53 : public QWidget, public ReaderUi {
   void Button5Click();
   void Button3Click();
   void Button2Click();
+  void PdfButtonClick();
+  void PrintButtonClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -15,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "link/link.h"
+#include "print/tape_pdf.h"
 #include "reader/query.h"
 #include "reader/reader_state.h"
 #include "reader/request.h"
@@ -34,7 +35,7 @@ constexpr const char* kFetchUsage =
     "           [--type z|check|check+z|service]\n"
     "           [--from N --to M | --by-dates [--from-date DD.MM.YY] [--from-time HH:MM]\n"
     "                                         [--to-date DD.MM.YY] [--to-time HH:MM]]\n"
-    "           [--keep-going] [--trace] [--out FILE]\n"
+    "           [--keep-going] [--trace] [--out FILE] [--pdf FILE]\n"
     "\n"
     "Fetches documents from the register by number (default 1..1) or by date\n"
     "(default: from the first day of the previous month to now), writes the\n"
@@ -43,6 +44,7 @@ constexpr const char* kFetchUsage =
     "  --keep-going  answer Retry when the register stops answering (default Cancel)\n"
     "  --trace       every byte on the line, in hex with direction and time, on stderr\n"
     "  --out FILE    also save the tape as Windows-1251 text with CR LF line ends\n"
+    "  --pdf FILE    also write the tape as a PDF of tape columns on A4 pages\n"
     "Ctrl-C stops the fetch after the current document; what came is still printed.\n"
     "Exit: 0 done, 1 the request failed, 2 bad options or a refused check,\n"
     "      3 the port cannot be opened, 4 the register does not answer.\n";
@@ -65,6 +67,7 @@ struct Options {
   bool keep_going = false;
   bool trace = false;
   std::optional<std::string> out;
+  std::optional<std::string> pdf;
 
   int type_index = kChoiceCheckZ;
 };
@@ -90,6 +93,7 @@ int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
     parser.flag("--keep-going", &o.keep_going);
     parser.flag("--trace", &o.trace);
     parser.value("--out", &o.out);
+    parser.value("--pdf", &o.pdf);
   }
   if (!parser.parse(argc, argv)) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
@@ -194,6 +198,16 @@ int RunFetch(int argc, char** argv) {
       save(state, *o.out);
     } catch (const std::system_error& e) {
       Complain(e.what());
+      status = kExitFailed;
+    }
+  }
+  if (o.pdf) {
+    const PdfResult pdf = write_tape_pdf(state.listing, lay_out_tape(state.listing, state.document_starts),
+                                         heading_for(state.model, state.type_index, state.first_number,
+                                                     state.last_number),
+                                         *o.pdf);
+    if (!pdf.ok()) {
+      Complain(pdf.error);
       status = kExitFailed;
     }
   }

@@ -20,6 +20,8 @@
 #include "cli/options.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
+#include "print/tape_pdf.h"
+#include "print/text_export.h"
 #include "reader/save_listing.h"
 #include "journal/sootv.h"
 #include "render/render_listing.h"
@@ -32,6 +34,7 @@ namespace {
 constexpr const char* kRenderUsage =
     "usage: tallyglass-cli render JOURNAL.xml [--type z|check|check+z|service]\n"
     "                             [--from N] [--to N] [--out FILE]\n"
+    "                             [--out-encoding cp1251|utf-8] [--pdf FILE] [--quiet]\n"
     "\n"
     "Loads a collected journal (as the reader keeps it in temp.xml) and prints\n"
     "its documents as the register printed them, one tape line per output line,\n"
@@ -48,6 +51,10 @@ constexpr const char* kRenderUsage =
     "  --to N      last number of the range (default: the highest loaded)\n"
     "  --out FILE  also save the listing to FILE as the reader saves it\n"
     "              (Windows-1251, CR LF after every line)\n"
+    "  --out-encoding E  the text of --out: cp1251 (default) or utf-8;\n"
+    "              CR LF either way\n"
+    "  --pdf FILE  also write the listing as a PDF of tape columns on A4 pages\n"
+    "  --quiet     do not print the listing on standard output\n"
     "  --help      show this text\n"
     "\n"
     "Documents are printed in the order of their place in the register's journal.\n"
@@ -94,12 +101,16 @@ constexpr const char* kErrorLog = "error.log";
 int RunRender(int argc, char** argv) {
   OptionParser options("render", kRenderUsage);
   std::vector<std::string> files;
-  std::optional<std::string> type_text, from_text, to_text, out_path;
+  std::optional<std::string> type_text, from_text, to_text, out_path, encoding_text, pdf_path;
+  bool quiet = false;
   options.arguments(&files);
   options.value("--type", &type_text);
   options.value("--from", &from_text);
   options.value("--to", &to_text);
   options.value("--out", &out_path);
+  options.value("--out-encoding", &encoding_text);
+  options.value("--pdf", &pdf_path);
+  options.flag("--quiet", &quiet);
   if (!options.parse(argc, argv)) return options.fail(options.error());
   if (options.help()) return options.print_help();
 
@@ -116,6 +127,13 @@ int RunRender(int argc, char** argv) {
     if (!*into) return options.fail(std::string(name) + " needs a whole number, not '" + **text + "'");
   }
   if (out_path && out_path->empty()) return options.fail("--out needs a file name");
+  if (pdf_path && pdf_path->empty()) return options.fail("--pdf needs a file name");
+  TextEncoding out_encoding = TextEncoding::cp1251;
+  if (encoding_text) {
+    const auto parsed = parse_text_encoding(*encoding_text);
+    if (!parsed) return options.fail("unknown --out-encoding '" + *encoding_text + "' (cp1251 or utf-8)");
+    out_encoding = *parsed;
+  }
   if (files.empty()) return options.fail("no journal file given");
   if (files.size() > 1) return options.fail("more than one journal file given");
   const std::optional<std::string> journal = files.front();
@@ -135,18 +153,22 @@ int RunRender(int argc, char** argv) {
   Listing listing;
   int status = 0;
   std::string failure;
+  std::vector<std::size_t> document_starts;
+  std::int32_t first = 0;
+  std::int32_t last = 0;
   if (!parse_and_load(text, model, loader, &failure)) {
     std::fprintf(stderr, "tallyglass-cli render: %s: %s\n", journal->c_str(), failure.c_str());
     listing.push_back(kBroken);
     status = 1;
   } else {
     const bool zreports = choice == kChoiceZ;
-    const std::int32_t first = from.value_or(zreports ? model.zvit_no_min : model.check_no_min);
-    const std::int32_t last = to.value_or(zreports ? model.zvit_no_max : model.check_no_max);
+    first = from.value_or(zreports ? model.zvit_no_min : model.check_no_min);
+    last = to.value_or(zreports ? model.zvit_no_max : model.check_no_max);
     sootv di_by_position;
     try {
       const RenderResult rendered = render_listing(model, {choice, first, last}, di_by_position, listing);
       write_error_log(rendered, kErrorLog);
+      document_starts = rendered.document_starts;
       if (!rendered.ok()) {
         std::fprintf(stderr, "tallyglass-cli render: a document could not be rendered in full; "
                              "the last reason is in %s\n", kErrorLog);
@@ -161,22 +183,32 @@ int RunRender(int argc, char** argv) {
     }
   }
 
-  std::string utf8;
-  for (const auto& line : listing) {
-    utf8 += Cp1251ToUtf8(line);
-    utf8 += '\n';
-  }
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  if (std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "tallyglass-cli render: cannot write the listing: %s\n", std::strerror(errno));
-    return 2;
+  if (!quiet) {
+    std::string utf8;
+    for (const auto& line : listing) {
+      utf8 += Cp1251ToUtf8(line);
+      utf8 += '\n';
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "tallyglass-cli render: cannot write the listing: %s\n", std::strerror(errno));
+      return 2;
+    }
   }
 
   if (out_path) {
     try {
-      save_listing(listing, *out_path);
+      save_listing_as(listing, *out_path, out_encoding);
     } catch (const std::system_error& e) {
       std::fprintf(stderr, "tallyglass-cli render: %s\n", e.what());
+      return 2;
+    }
+  }
+  if (pdf_path) {
+    const TapeLayout layout = lay_out_tape(listing, document_starts);
+    const PdfResult pdf = write_tape_pdf(listing, layout, heading_for(model, choice, first, last), *pdf_path);
+    if (!pdf.ok()) {
+      std::fprintf(stderr, "tallyglass-cli render: %s\n", pdf.error.c_str());
       return 2;
     }
   }

@@ -44,6 +44,7 @@ struct ReaderState {
   std::int32_t last_number = 0;
   std::vector<std::string> raw_list;  // the collected text of the last fetch
   Listing listing;                    // the rendered lines
+  std::vector<std::size_t> document_starts;  // where each rendered document begins in the listing
 
   // Field texts, Windows-1251, as the user typed them.
   std::string Edit1 = "1";       // first number

@@ -56,6 +56,7 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& cont
       result.rendered = render_listing(
           state.model, {state.type_index, state.first_number, state.last_number},
           state.di_by_position, state.listing);
+      state.document_starts = result.rendered.document_starts;
       write_error_log(result.rendered, state.work_path("error.log"));
     } else {
       back_to_query(ui, control);

@@ -137,6 +137,7 @@ RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_
     const std::int32_t position = it->first;
     const dat& doc = record_at(docs.dats, position);
     if (!rendered_under(doc, type_choice)) continue;  // still one of the pairs
+    const std::size_t lines_before = listing.size();
     try {
       if (doc.is_check) {
         if (type_choice == kChoiceService) {
@@ -157,6 +158,7 @@ RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_
                                  doc.is_check ? receipt_number(doc) : zreport_number(doc),
                                  integer_part(doc.DI), describe(doc) + ": " + failure.what()});
     }
+    if (listing.size() > lines_before) result.document_starts.push_back(lines_before);
   }
   return result;
 }

@@ -23,6 +23,9 @@ struct DocumentFailure {
 
 struct RenderResult {
   std::vector<DocumentFailure> failures;  // in listing order
+  // The listing index where each document that added lines begins (the
+  // printed pages keep documents whole).
+  std::vector<std::size_t> document_starts;
   bool ok() const { return failures.empty(); }
 };
 

@@ -412,6 +412,7 @@ class WindowsTest : public QObject {
     for (const auto& line : before) expected += line + "\r\n";
 
     QString typed;
+    QString type_chosen;
     QStringList filters;
     QString suffix;
     answerer_.SetHandler([&](QDialog* dialog) {
@@ -420,15 +421,34 @@ class WindowsTest : public QObject {
       filters = files->nameFilters();
       suffix = files->defaultSuffix();
       files->selectFile(typed);
+      if (!type_chosen.isEmpty()) {
+        // Chosen as a user does: the file type, then the name typed in.
+        files->selectNameFilter(type_chosen);
+        if (auto* name = files->findChild<QLineEdit*>("fileNameEdit")) name->setText(QFileInfo(typed).fileName());
+      }
       QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
       return true;
     });
     typed = dir_->filePath("z41");  // no extension: ".txt" is added
     form53_->Button3->click();
-    QCOMPARE(filters, QStringList{"*.txt"});
+    QCOMPARE(filters, (QStringList{"*.txt", "Текст UTF-8 (*.txt)"}));
     QCOMPARE(suffix, QString("txt"));
     QVERIFY(answerer_.Boxes().empty());
     QCOMPARE(ReadBytes(dir_->filePath("z41.txt")), expected);
+
+    // The UTF-8 file type: the same lines and line ends in UTF-8.
+    type_chosen = "Текст UTF-8 (*.txt)";
+    typed = dir_->filePath("z41-utf8.txt");
+    form53_->Button3->click();
+    QCOMPARE(ReadBytes(dir_->filePath("z41-utf8.txt")), Cp1251ToUtf8(expected));
+    type_chosen.clear();
+
+    // "PDF…" in the row added below the designed controls.
+    QVERIFY(form53_->PdfButton->geometry().top() >= 638);
+    typed = dir_->filePath("z41.pdf");
+    form53_->PdfButton->click();
+    QCOMPARE(ReadBytes(dir_->filePath("z41.pdf")).substr(0, 5), std::string("%PDF-"));
+    QVERIFY(answerer_.Boxes().empty());
 
     // A file that cannot be written (chosen in the dialog as above).
     form53_->SaveListingTo(dir_->filePath("missing/z41.txt"));
