@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <string>
 
+#include "export/exact_journal.h"
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
 
@@ -19,6 +20,7 @@ class QPushButton;
 namespace tallyglass {
 
 class ListingModel;
+class ListingTools;
 class TForm3;
 class TForm4;
 
@@ -39,6 +41,10 @@ class TForm53 : public QWidget, public ReaderUi {
   void SaveListingTo(const QString& path);
   // After the listing or the raw list changed outside the window's handlers.
   void RefreshLists();
+  // Find bar, export and reconciliation of the listing's documents.
+  ListingTools* Tools() const { return tools_; }
+  // The fetched text (the raw list) read exactly for export, kept like the model.
+  void AbsorbRawList();
 
   // ReaderUi
   void inform(std::string_view text) override;
@@ -104,6 +110,9 @@ class TForm53 : public QWidget, public ReaderUi {
   ReaderState state_;
   ListingModel* listing_model_;
   ListingModel* raw_model_;
+  ListingTools* tools_;
+  ExactJournal exact_;
+  std::string exact_failure_;
 };
 
 }  // namespace tallyglass

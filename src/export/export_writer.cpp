@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <map>
 #include <system_error>
 #include <tuple>
 
+#include "render/render_listing.h"
 #include "text/cp1251.h"
 
 namespace tallyglass {
@@ -26,23 +28,56 @@ std::vector<const ExactDocument*> select_documents(const ExactJournal& journal, 
     }
     return out;
   }
-  // By numbers: the DI span of the chosen receipts of each register.
-  std::map<std::pair<std::string, std::string>, std::pair<std::int64_t, std::int64_t>> span;
+  // By numbers: per register, from the first chosen receipt to the receipt
+  // numbered `to`, or, when there is none, to just before the first receipt
+  // numbered above it (the Z-reports closing the range's last day come along).
+  struct Span {
+    std::int64_t first = std::numeric_limits<std::int64_t>::max();
+    std::int64_t last_chosen = std::numeric_limits<std::int64_t>::min();
+    std::int64_t exact_end = std::numeric_limits<std::int64_t>::min();  // DI of receipt `to`
+    std::int64_t above = std::numeric_limits<std::int64_t>::max();      // DI of the first receipt above `to`
+  };
+  std::map<std::pair<std::string, std::string>, Span> spans;
   for (const auto& d : journal.documents) {
-    if (d.is_zreport || d.number < what.from || d.number > what.to) continue;
-    auto [it, fresh] = span.try_emplace({d.zn, d.fn}, d.di, d.di);
-    if (!fresh) {
-      it->second.first = std::min(it->second.first, d.di);
-      it->second.second = std::max(it->second.second, d.di);
-    }
+    if (d.is_zreport) continue;
+    Span& s = spans[{d.zn, d.fn}];
+    if (d.number > what.to) s.above = std::min(s.above, d.di);
+    if (d.number < what.from || d.number > what.to) continue;
+    s.first = std::min(s.first, d.di);
+    s.last_chosen = std::max(s.last_chosen, d.di);
+    if (d.number == what.to) s.exact_end = std::max(s.exact_end, d.di);
   }
   for (const auto& d : journal.documents) {
     if (!d.is_zreport) {
       if (d.number >= what.from && d.number <= what.to) out.push_back(&d);
       continue;
     }
-    const auto it = span.find({d.zn, d.fn});
-    if (it != span.end() && d.di >= it->second.first && d.di <= it->second.second) out.push_back(&d);
+    const auto it = spans.find({d.zn, d.fn});
+    if (it == spans.end() || it->second.last_chosen < it->second.first) continue;
+    const Span& s = it->second;
+    const std::int64_t end = s.exact_end != std::numeric_limits<std::int64_t>::min() ? s.exact_end : s.above - 1;
+    if (d.di >= s.first && d.di <= end) out.push_back(&d);
+  }
+  return out;
+}
+
+std::vector<const ExactDocument*> select_for_choice(const ExactJournal& journal, int choice, std::int64_t first,
+                                                    std::int64_t last) {
+  if (choice == kChoiceCheckZ) {
+    ExportSelection s;
+    s.by = ExportSelection::By::numbers;
+    s.from = first;
+    s.to = last;
+    return select_documents(journal, s);
+  }
+  std::vector<const ExactDocument*> out;
+  for (const auto& d : journal.documents) {
+    if (d.number < first || d.number > last) continue;
+    const bool take = choice == kChoiceZ         ? d.is_zreport
+                      : choice == kChoiceCheck   ? !d.is_zreport
+                      : choice == kChoiceService ? !d.is_zreport && d.kind == ReceiptKind::service
+                                                 : false;
+    if (take) out.push_back(&d);
   }
   return out;
 }

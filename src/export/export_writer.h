@@ -10,8 +10,9 @@
 namespace tallyglass {
 
 // Which documents an export takes. By receipt numbers: the receipts numbered
-// from..to and the Z-reports whose DI lies among theirs (per register), as the
-// "Чек+Z-отчет" choice takes them. By dates: the documents whose "TS" lies
+// from..to and, per register, the Z-reports whose DI lies from the first of
+// them to the receipt numbered `to` or, when there is none, up to the first
+// receipt numbered above it, as the "Чек+Z-отчет" choice takes them. By dates: the documents whose "TS" lies
 // from the start of the first day to the end of the last.
 struct ExportSelection {
   enum class By { all, numbers, dates };
@@ -22,6 +23,12 @@ struct ExportSelection {
 
 // The chosen documents in DI order (then register). `journal` must be sorted.
 std::vector<const ExactDocument*> select_documents(const ExactJournal& journal, const ExportSelection& what);
+
+// The documents a listing of the query window shows: its type choice
+// (kChoiceZ ... kChoiceService of render/render_listing.h) over its number
+// range, Z-report numbers for "Z-отчет", receipt numbers otherwise.
+std::vector<const ExactDocument*> select_for_choice(const ExactJournal& journal, int choice, std::int64_t first,
+                                                    std::int64_t last);
 
 // RFC 4180 by default; excel() is what a spreadsheet in a Ukrainian or
 // Russian locale opens without a wizard: BOM, ";" separators, decimal comma.

@@ -202,6 +202,8 @@ TEST(SelectionTest, NumbersTakeTheZReportsAmongTheReceiptsAndDatesTakeTheDays) {
   };
   EXPECT_EQ(numbers(135, 138), (std::vector<std::string>{"135", "136", "Z41", "137", "138"}));
   EXPECT_EQ(numbers(130, 136).size(), 7u);  // Z 41 follows 136: not among them
+  // No receipt 149: the range runs on to the journal's end, as the listing's.
+  EXPECT_EQ(numbers(146, 149), (std::vector<std::string>{"146", "147", "148", "Z43"}));
   ExportSelection day;
   day.by = ExportSelection::By::dates;
   day.from_ts = "20160315000000";
