@@ -17,8 +17,8 @@ constexpr const char* kUsage =
     "  render   render a saved journal (such as temp.xml) as the paper tape\n"
     "  fetch    fetch documents from a register and render them\n"
     "  lookup   ask a register for the receipt numbers of a period\n"
-    "  export     write a saved journal's documents as exact CSV or JSON\n"
-    "  reconcile  check each Z-report against the receipts of its day\n"
+    "  export   write a saved journal's documents as exact CSV or JSON\n"
+    "  reconcile check each Z-report against the receipts of its day\n"
     "  emulate  run a register emulator on a pseudo-terminal\n"
     "\n"
     "'tallyglass-cli COMMAND --help' explains each command.\n";
