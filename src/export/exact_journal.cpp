@@ -149,9 +149,11 @@ class ExactWalker {
       if (xml_.name(n) != "DAT") continue;
       ++ordinal;
       ExactDocument doc;
+      end_ts_.clear();
       where_ = "document " + std::to_string(ordinal);
       if (!source_.empty()) where_ += " of " + std::string(source_);
       dat(n, doc);
+      if (doc.ts.empty()) doc.ts = end_ts_;
       out.push_back(std::move(doc));
     }
   }
@@ -272,6 +274,7 @@ class ExactWalker {
       if (name == "NO") doc.number = integer(v);
       else if (name == "SM") doc.total = integer(v);
       else if (name == "CS") doc.cash_desk = trim_blanks(v);
+      else if (name == "TS") end_ts_ = v;
       else if (name == "VD") doc.annulled = integer(v) == 1;
       else if (name == "TX") group = trim_blanks(v), has_tax = true;
       else if (name == "TXPR") txpr = rate(v);
@@ -363,6 +366,7 @@ class ExactWalker {
   xml_document& xml_;
   std::string_view source_;
   std::string where_;
+  std::string end_ts_;  // "E" TS, the time stamp when the "TS" element is missing
 };
 
 }  // namespace
