@@ -157,7 +157,7 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
     std::vector<AbandonedReceipt> lost;
     if (state_.type_index == kChoiceZ) return lost;
     for (const auto& [number, state] : state_.check_state.ordered_copy()) {
-      if (state == 2) lost.push_back({{}, {}, number});
+      if (state == 2 && number >= state_.first_number && number <= state_.last_number) lost.push_back({{}, {}, number});
     }
     return lost;
   };

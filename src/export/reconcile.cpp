@@ -232,7 +232,8 @@ Reconciliation reconcile(const std::vector<const ExactDocument*>& docs, const st
         next_di = z->di + 1;
       }
       for (const std::int64_t n : lost) {
-        const bool after = !before || n > *before;
+        // Before a register's first loaded receipt nothing tells which day a number belonged to.
+        const bool after = before ? n > *before : day.first_number != 0 && n >= day.first_number;
         const bool within = day.open || (last_number && n <= *last_number);
         if (after && within) day.gaps.abandoned.push_back(n);
       }
