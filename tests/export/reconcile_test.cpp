@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "export/export_writer.h"
 #include "export/reconcile.h"
 #include "support/synthetic_journal.h"
 #include "support/test_files.h"
@@ -126,6 +127,15 @@ TEST(ReconcileTest, RegistersApartZReportsOutOfOrderAndAnEmptyDay) {
   EXPECT_EQ(r.days[3].zn, "B");
   ASSERT_EQ(r.open.size(), 1u);
   EXPECT_EQ(r.open[0].receipts, 1);
+
+  // Export keeps the registers apart too: every row carries its own ZN.
+  ExactJournal journal;
+  journal.add_text(text);
+  journal.sort();
+  const CsvTables csv = export_csv(select_documents(journal, {}));
+  EXPECT_NE(csv.documents.find("\r\nB,1,1,1,receipt,"), std::string::npos) << csv.documents;
+  EXPECT_NE(csv.documents.find("\r\nA,1,1,1,receipt,"), std::string::npos);
+  EXPECT_NE(csv.zreports.find("\r\nB,1,2,1,M,0,,SMI,9.00\r\n"), std::string::npos) << csv.zreports;
 
   const std::string json = reconciliation_json(r);
   EXPECT_EQ(json.rfind("{\"agree\":true,\"zreports\":[", 0), 0u);
