@@ -20,6 +20,8 @@
 #include "app/dialogs.h"
 #include "app/listing_model.h"
 #include "app/tape_output.h"
+#include "app/listing_tools.h"
+#include "export/export_writer.h"
 #include "app/qt_text.h"
 #include "app/tform3.h"
 #include "app/tform4.h"
@@ -166,6 +168,22 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   PdfButton->setObjectName("PdfButton");
   PrintButton = MakeButton("Печать…", this, 132, kDesignedHeight + 4, 100);
   PrintButton->setObjectName("PrintButton");
+  // Added below the designed area: the find bar under the listing, export and
+  // reconciliation beside it.
+  ListingTools::Source source;
+  source.documents = [this] {
+    return select_for_choice(exact_, state_.type_index, state_.first_number, state_.last_number);
+  };
+  source.abandoned = [this] {
+    std::vector<AbandonedReceipt> lost;
+    if (state_.type_index == kChoiceZ) return lost;
+    for (const auto& [number, state] : state_.check_state.ordered_copy()) {
+      if (state == 2 && number >= state_.first_number && number <= state_.last_number) lost.push_back({{}, {}, number});
+    }
+    return lost;
+  };
+  source.failure = [this] { return exact_failure_; };
+  tools_ = new ListingTools(this, ListBox2, &state_.listing, std::move(source), 596);
 
   connect(ComboBox1, &QComboBox::activated, this, &TForm53::ComboBox1Change);
   connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -227,6 +245,19 @@ void TForm53::PushFields() {
 void TForm53::RefreshLists() {
   listing_model_->Refresh();
   raw_model_->Refresh();
+  tools_->ListingChanged();
+}
+
+void TForm53::AbsorbRawList() {
+  if (state_.raw_list.size() <= 3) return;  // declaration, root and its end only
+  std::string text;
+  for (const auto& line : state_.raw_list) text.append(line).append("\r\n");
+  try {
+    exact_.add_text(text, "temp.xml");
+    exact_.sort();
+  } catch (const ExportError& e) {
+    exact_failure_ = e.what();
+  }
 }
 
 void TForm53::ShowModally() {
@@ -246,6 +277,7 @@ void TForm53::ComboBox1Change() {
 void TForm53::RunRequest(int mode) {
   PullFields();
   run_request(state_, *this, control_, mode);
+  AbsorbRawList();
   RefreshLists();
   PushFields();
 }

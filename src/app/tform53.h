@@ -6,6 +6,7 @@
 #include <string>
 
 #include "print/text_export.h"
+#include "export/exact_journal.h"
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
 #include "reader/request_control.h"
@@ -21,6 +22,7 @@ class QPushButton;
 namespace tallyglass {
 
 class ListingModel;
+class ListingTools;
 class TForm3;
 class TForm4;
 
@@ -43,6 +45,10 @@ class TForm53 : public QWidget, public ReaderUi {
   void SaveListingTo(const QString& path, TextEncoding encoding = TextEncoding::cp1251);
   // After the listing or the raw list changed outside the window's handlers.
   void RefreshLists();
+  // Find bar, export and reconciliation of the listing's documents.
+  ListingTools* Tools() const { return tools_; }
+  // The fetched text (the raw list) read exactly for export, kept like the model.
+  void AbsorbRawList();
 
   // ReaderUi
   void inform(std::string_view text) override;
@@ -108,6 +114,9 @@ class TForm53 : public QWidget, public ReaderUi {
   RequestControl control_;
   ListingModel* listing_model_;
   ListingModel* raw_model_;
+  ListingTools* tools_;
+  ExactJournal exact_;
+  std::string exact_failure_;
 };
 
 }  // namespace tallyglass

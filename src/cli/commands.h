@@ -5,4 +5,6 @@ int RunEmulate(int argc, char** argv);
 int RunRender(int argc, char** argv);
 int RunFetch(int argc, char** argv);
 int RunLookup(int argc, char** argv);
+int RunExport(int argc, char** argv);
+int RunReconcile(int argc, char** argv);
 }  // namespace tallyglass::cli

@@ -17,6 +17,8 @@ constexpr const char* kUsage =
     "  render   render a saved journal (such as temp.xml) as the paper tape\n"
     "  fetch    fetch documents from a register and render them\n"
     "  lookup   ask a register for the receipt numbers of a period\n"
+    "  export   write a saved journal's documents as exact CSV or JSON\n"
+    "  reconcile check each Z-report against the receipts of its day\n"
     "  emulate  run a register emulator on a pseudo-terminal\n"
     "\n"
     "'tallyglass-cli COMMAND --help' explains each command.\n";
@@ -37,6 +39,8 @@ int main(int argc, char** argv) {
   if (command == "render") return tallyglass::cli::RunRender(argc - 1, argv + 1);
   if (command == "fetch") return tallyglass::cli::RunFetch(argc - 1, argv + 1);
   if (command == "lookup") return tallyglass::cli::RunLookup(argc - 1, argv + 1);
+  if (command == "export") return tallyglass::cli::RunExport(argc - 1, argv + 1);
+  if (command == "reconcile") return tallyglass::cli::RunReconcile(argc - 1, argv + 1);
   if (command == "emulate") return tallyglass::cli::RunEmulate(argc - 1, argv + 1);
   std::fprintf(stderr, "tallyglass-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
   return 2;

@@ -1,0 +1,115 @@
+// tallyglass-cli export and reconcile as a user runs them: outputs, exit
+// statuses, and nothing written when the input is bad.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/test_files.h"
+
+namespace tallyglass {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+};
+
+class ExportCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = test_support::MakeScratchDir("tallyglass-export-cli"); }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  CliRun Cli(const std::string& args) {
+    const std::string command = "cd '" + dir_.string() + "' && '" TALLYGLASS_CLI "' " + args + " 2>stderr";
+    CliRun run;
+    FILE* p = ::popen(command.c_str(), "r");
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
+    const int raw = ::pclose(p);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+  }
+  std::string Err() { return test_support::ReadFile(dir_ / "stderr"); }
+
+  static std::string Sample(const char* name = "sample-journal.xml") {
+    return std::string("'" TALLYGLASS_SOURCE_DIR "/samples/") + name + "'";
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ExportCliTest, WritesTheFiveTablesAndJsonAndRefusesBadArgumentsWithStatusTwo) {
+  EXPECT_EQ(Cli("export " + Sample() + " --from 131 --to 131 --format csv --out out").status, 0) << Err();
+  for (const char* f : {"documents.csv", "lines.csv", "payments.csv", "taxes.csv", "zreports.csv"}) {
+    EXPECT_TRUE(fs::exists(dir_ / "out" / f)) << f;
+  }
+  EXPECT_EQ(test_support::ReadFile(dir_ / "out" / "documents.csv"),
+            "zn,fn,di,number,class,datetime,kind,annulled,total,cash_desk\r\n"
+            "402400117,3011223344,513,131,receipt,2016-03-14T09:12:04,sale,0,52.00,1\r\n");
+
+  const CliRun json = Cli("export " + Sample() + " --from-date 16.03.16 --to-date 16.03.16 --format json");
+  EXPECT_EQ(json.status, 0) << Err();
+  EXPECT_EQ(json.out.rfind("[\n{\"zn\":\"402400117\",\"fn\":\"3011223344\"", 0), 0u);
+  EXPECT_NE(json.out.find("\"number\":143"), std::string::npos);
+  EXPECT_EQ(json.out.find("\"number\":142"), std::string::npos);
+
+  const char* kBad[] = {
+      "export --format csv",                                        // no journal
+      "export JOURNAL --format xml",                                // unknown format
+      "export JOURNAL --format json --dialect excel",              // dialect of CSV only
+      "export JOURNAL --format csv --from 5",                       // --to missing
+      "export JOURNAL --format csv --from 5 --to 3",
+      "export JOURNAL --format csv --from-date 31.02.16 --to-date 01.03.16",
+      "export JOURNAL --format csv --from 1 --to 2 --from-date 01.03.16 --to-date 01.03.16",
+      "export missing.xml --format json --out x.json",
+      "export --archive --format json",
+      "reconcile",
+      "reconcile JOURNAL --csv",
+  };
+  for (const std::string bad : kBad) {
+    std::string args = bad;
+    if (const auto at = args.find("JOURNAL"); at != std::string::npos) args.replace(at, 7, Sample());
+    EXPECT_EQ(Cli(args).status, 2) << bad;
+    EXPECT_FALSE(Err().empty()) << bad;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "x.json"));
+}
+
+TEST_F(ExportCliTest, ABadValueWritesNothingAndNamesWhereItIs) {
+  std::string text = test_support::SampleJournal();
+  text.replace(text.find("SM=\"3750\""), 9, "SM=\"37.50\"");
+  {
+    std::FILE* f = std::fopen((dir_ / "bad.xml").c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  EXPECT_EQ(Cli("export bad.xml --format csv --out out").status, 2);
+  EXPECT_NE(Err().find("document DI 513"), std::string::npos) << Err();
+  EXPECT_NE(Err().find("attribute SM of P: \"37.50\""), std::string::npos) << Err();
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "documents.csv"));
+  EXPECT_EQ(Cli("export bad.xml --format json --out out.json").status, 2);
+  EXPECT_FALSE(fs::exists(dir_ / "out.json"));
+  EXPECT_EQ(Cli("reconcile bad.xml").status, 2);
+}
+
+TEST_F(ExportCliTest, ReconcileAgreesOnTheSampleAndShowsTheDemoSamplesFaults) {
+  const CliRun good = Cli("reconcile " + Sample());
+  EXPECT_EQ(good.status, 0) << good.out;
+  const CliRun faulty = Cli("reconcile " + Sample("sample-journal-discrepancies.xml") + " --json");
+  EXPECT_EQ(faulty.status, 1);
+  EXPECT_EQ(faulty.out.rfind("{\"agree\":false,", 0), 0u);
+  // Z-report 41 differs by 1.00 in group 1; 42 agrees; 43 lacks receipt 145.
+  EXPECT_NE(faulty.out.find("\"number\":41,"), std::string::npos);
+  EXPECT_NE(faulty.out.find("{\"name\":\"TXS TX=1 SMI\",\"zreport\":\"390.29\",\"receipts\":\"391.29\",\"agree\":false}"),
+            std::string::npos);
+  EXPECT_NE(faulty.out.find("\"complete\":false"), std::string::npos);
+  EXPECT_NE(faulty.out.find("\"gaps\":{\"di\":[[529,529]],\"numbers\":[[145,145]]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tallyglass
