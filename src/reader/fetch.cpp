@@ -93,7 +93,9 @@ void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int3
   // 64-bit so that a range ending at the largest number still ends.
   for (std::int64_t m = first; m <= last; ++m) {
     const auto n = static_cast<std::int32_t>(m);
-    sootv& table = state.type_index == kChoiceZ ? state.zvit_state : state.check_state;
+    // The table of the class asked for: a date request with the choice
+    // "Z-отчет" fetches receipts, and must not hide them from later receipt requests.
+    sootv& table = code == kClassZ ? state.zvit_state : state.check_state;
     if (table.get(n) != 0) continue;  // fetched before
     ui.pump();
     buffer.clear();

@@ -29,7 +29,7 @@ int request_by_numbers(ReaderState& state, ReaderUi& ui);
 int request_by_dates(ReaderState& state, ReaderUi& ui);
 
 // Fetches documents first..last of the class code into the raw list, records
-// each number in the type choice's state table, and writes "temp.xml". Stops
+// each number in the state table of that class, and writes "temp.xml". Stops
 // early when the user asks to; what was collected is still written.
 void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int32_t last, int code);
 

@@ -53,7 +53,11 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
       result.outcome = RequestOutcome::kRefused;
     } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {
       state.listing.clear();
-      render_listing(state.model, state.type_index, state.first_number, state.last_number,
+      // A date request fetches receipts whatever the choice; with "Z-отчет"
+      // it shows them with the day's Z-reports among them, never an empty listing.
+      const int choice =
+          mode == kByDates && state.type_index == kChoiceZ ? kChoiceCheckZ : state.type_index;
+      render_listing(state.model, choice, state.first_number, state.last_number,
                      state.zvit_state, state.di_by_position, state.listing,
                      state.work_path("error.log"));
     } else {

@@ -253,7 +253,7 @@ TEST_F(FetchTest, RequestByNumbersUsesTheClassAndTableOfTheTypeChoice) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Началный номер должен быть >0!"});
 }
 
-TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInZvitState) {
+TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInCheckState) {
   journal[20] = Doc(20, 10);
   journal[21] = Doc(21, 10);
   state.type_index = kChoiceZ;
@@ -265,8 +265,10 @@ TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInZvitState) {
   EXPECT_EQ(request_by_dates(state, ui), 0);
   EXPECT_EQ(reg.requests, (std::vector<std::string>{"F;01;04;16;00;00;07;04;16;13;45;",
                                                     "B;1;20;0;", "B;1;21;0;"}));
-  EXPECT_EQ(state.zvit_state.ordered_copy(),
+  // Receipts came back: they are recorded as receipts.
+  EXPECT_EQ(state.check_state.ordered_copy(),
             (std::vector<std::pair<std::int32_t, std::int32_t>>{{20, 1}, {21, 1}}));
+  EXPECT_EQ(state.zvit_state.size(), 0u);
   EXPECT_EQ(state.first_number, 20);
   EXPECT_EQ(state.last_number, 21);
   EXPECT_EQ(state.model.check_no_min, 20);
