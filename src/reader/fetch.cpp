@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <system_error>
+#include <utility>
 
 #include "link/link.h"
 #include "reader/query.h"
@@ -11,14 +12,15 @@
 
 namespace tallyglass {
 
-int request_by_numbers(ReaderState& state, ReaderUi& ui) {
+int request_by_numbers(ReaderState& state, ReaderUi& ui, std::vector<std::int32_t>* left_out) {
   if (!check_numbers(state, ui)) return 1;
   const int code = state.type_index == kChoiceZ ? kClassZ : kClassCheck;
-  fetch_range(state, ui, state.first_number, state.last_number, code);
+  auto missing = fetch_range(state, ui, state.first_number, state.last_number, code);
+  if (left_out) *left_out = std::move(missing);
   return 0;
 }
 
-int request_by_dates(ReaderState& state, ReaderUi& ui) {
+int request_by_dates(ReaderState& state, ReaderUi& ui, std::vector<std::int32_t>* left_out) {
   if (!check_dates(state, ui)) return 1;
   std::int32_t first = 1;
   std::int32_t last = 1;
@@ -27,7 +29,8 @@ int request_by_dates(ReaderState& state, ReaderUi& ui) {
   state.model.check_no_max = last;
   state.first_number = first;
   state.last_number = last;
-  fetch_range(state, ui, first, last, kClassCheck);
+  auto missing = fetch_range(state, ui, first, last, kClassCheck);
+  if (left_out) *left_out = std::move(missing);
   return 0;
 }
 
@@ -82,7 +85,26 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, 
 
 }  // namespace
 
-void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int32_t last, int code) {
+std::string left_out_message(const std::vector<std::int32_t>& numbers, int code) {
+  static const std::string kReceipts = Utf8ToCp1251("Не получены чеки: ");
+  static const std::string kZReports = Utf8ToCp1251("Не получены Z-отчеты: ");
+  static const std::string kDash = Utf8ToCp1251("–");
+  static const std::string kWhy =
+      Utf8ToCp1251(" (нет связи или таких номеров в журнале нет). Повторный запрос попросит их снова.");
+  std::string text = code == kClassZ ? kZReports : kReceipts;
+  for (std::size_t i = 0; i < numbers.size();) {
+    std::size_t j = i;
+    while (j + 1 < numbers.size() && std::int64_t{numbers[j + 1]} == std::int64_t{numbers[j]} + 1) ++j;
+    if (i > 0) text += ", ";
+    text += int_text(numbers[i]);
+    if (j > i) text += kDash + int_text(numbers[j]);
+    i = j + 1;
+  }
+  return text + kWhy;
+}
+
+std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first,
+                                      std::int32_t last, int code) {
   static const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
   ui.raise_busy();
   state.raw_list.clear();
@@ -90,19 +112,21 @@ void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int3
   state.raw_list.push_back("<RQ V=\"1\">");
   int failures = 0;
   std::string buffer;
+  std::vector<std::int32_t> left_out;
   // 64-bit so that a range ending at the largest number still ends.
   for (std::int64_t m = first; m <= last; ++m) {
     const auto n = static_cast<std::int32_t>(m);
     // The table of the class asked for: a date request with the choice
     // "Z-отчет" fetches receipts, and must not hide them from later receipt requests.
     sootv& table = code == kClassZ ? state.zvit_state : state.check_state;
-    if (table.get(n) != 0) continue;  // fetched before
+    if (table.get(n) == 1) continue;  // fetched before with data
     ui.pump();
     buffer.clear();
     if (!fetch_document(state, ui, n, code, failures, buffer)) break;
     if (ui.stop_requested()) break;  // asked during this document: neither added nor recorded
     if (buffer.empty()) {
       table.set(n, 2);
+      left_out.push_back(n);
     } else {
       state.raw_list.push_back(buffer);
       table.set(n, 1);
@@ -117,6 +141,7 @@ void fetch_range(ReaderState& state, ReaderUi& ui, std::int32_t first, std::int3
   } catch (const std::system_error& e) {
     ui.inform(e.what());
   }
+  return left_out;
 }
 
 }  // namespace tallyglass

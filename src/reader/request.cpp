@@ -47,8 +47,8 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
     state.loader.clear();
     ui.hide_query();
     ui.show_busy(kCaption, kLoading);
-    const int refused =
-        mode == kByDates ? request_by_dates(state, ui) : request_by_numbers(state, ui);
+    const int refused = mode == kByDates ? request_by_dates(state, ui, &result.left_out)
+                                         : request_by_numbers(state, ui, &result.left_out);
     if (refused != 0) {
       result.outcome = RequestOutcome::kRefused;
     } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {
@@ -66,6 +66,10 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, int mode) {
       result.outcome = RequestOutcome::kStructureFailure;
     }
     back_to_query(ui);
+    if (!result.left_out.empty()) {
+      const bool z = mode == kByNumbers && state.type_index == kChoiceZ;
+      ui.inform(left_out_message(result.left_out, z ? kClassZ : kClassCheck));
+    }
   } catch (...) {
     back_to_query(ui);
     state.listing.push_back(kStructure);

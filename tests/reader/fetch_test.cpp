@@ -113,14 +113,40 @@ TEST_F(FetchTest, EndOfDocumentReplies) {
   EXPECT_EQ(state.raw_list[2], journal[2]);
 }
 
-TEST_F(FetchTest, RecordedNumbersCostNoExchange) {
+TEST_F(FetchTest, NumbersFetchedWithDataCostNoExchange) {
   state.check_state.set(3, 1);
-  state.check_state.set(4, 2);
-  fetch_range(state, ui, 3, 4, kClassCheck);
+  state.check_state.set(5, 1);
+  fetch_range(state, ui, 3, 3, kClassCheck);
   EXPECT_TRUE(reg.requests.empty());
   EXPECT_EQ(ui.pumps, 0);
   EXPECT_TRUE(ui.progresses.empty());
   EXPECT_EQ(ReadFile(dir / "temp.xml"), kDeclaration + "\r\n<RQ V=\"1\">\r\n</RQ>\r\n");
+
+  // One that came back without data is asked for again, and named until it comes.
+  state.check_state.set(4, 2);
+  EXPECT_EQ(fetch_range(state, ui, 3, 5, kClassCheck), std::vector<std::int32_t>{4});
+  EXPECT_EQ(Requests(), std::vector<std::string>{"B;1;4;0;"});
+  journal[4] = Doc(4, 20);
+  EXPECT_TRUE(fetch_range(state, ui, 3, 5, kClassCheck).empty());
+  EXPECT_EQ(state.check_state.get(4), 1);
+  EXPECT_EQ(state.raw_list.size(), 4u);
+}
+
+TEST(LeftOutMessage, NamesTheNumbersWithRunsJoined) {
+  struct Case {
+    std::vector<std::int32_t> numbers;
+    int code;
+    const char* start;
+  };
+  const Case cases[] = {
+      {{147}, kClassCheck, "Не получены чеки: 147 ("},
+      {{147, 149, 150, 151, 153}, kClassCheck, "Не получены чеки: 147, 149–151, 153 ("},
+      {{41, 42}, kClassZ, "Не получены Z-отчеты: 41–42 ("},
+  };
+  for (const auto& c : cases) {
+    const std::string text = Cp1251ToUtf8(left_out_message(c.numbers, c.code));
+    EXPECT_EQ(text.rfind(c.start, 0), 0u) << text;
+  }
 }
 
 TEST_F(FetchTest, FailureCounterIsCarriedAcrossDocuments) {

@@ -84,6 +84,15 @@ class RequestSequenceTest : public ::testing::Test {
     return {};
   }
 
+  Listing Expected(const std::vector<std::string>& ids) {
+    Listing expected;
+    for (const auto& id : ids) {
+      const Listing one = RenderedAlone(id);
+      expected.insert(expected.end(), one.begin(), one.end());
+    }
+    return expected;
+  }
+
   void Run(const Sequence& sequence) {
     ReaderState state;
     state.work_dir = dir.string();
@@ -105,12 +114,7 @@ class RequestSequenceTest : public ::testing::Test {
       const RequestResult result = run_request(state, ui, step.mode);
       ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << where << ": " << result.error;
       EXPECT_EQ(state.model.doc_count - before, step.loaded) << where;
-      Listing expected;
-      for (const auto& id : step.expected) {
-        const Listing one = RenderedAlone(id);
-        expected.insert(expected.end(), one.begin(), one.end());
-      }
-      EXPECT_EQ(state.listing, expected) << where;
+      EXPECT_EQ(state.listing, Expected(step.expected)) << where;
     }
     EXPECT_TRUE(ui.messages.empty()) << sequence.name;
   }
@@ -150,6 +154,39 @@ TEST_F(RequestSequenceTest, ListingsHoldTheRequestedDocumentsOnceInJournalOrder)
         {kByNumbers, kChoiceZ, "41", "43", {"Z41", "Z42", "Z43"}, 1}}},
   };
   for (const auto& sequence : sequences) Run(sequence);
+}
+
+TEST_F(RequestSequenceTest, ADocumentLeftOutIsNamedAndAskedForAgain) {
+  // The register refuses every request for receipt 132 until the line is
+  // mended: five failures abandon it.
+  bool refusing = true;
+  reg.SetFaultCallback([&refusing](const emulator::Event& e) {
+    return refusing && e.kind == emulator::Event::kFrame && e.request.find(";132;") != std::string::npos
+               ? emulator::Fault::kErrorReply
+               : emulator::Fault::kNone;
+  });
+  ReaderState state;
+  state.work_dir = dir.string();
+  state.wait_ms = [](int) {};
+  state.type_index = kChoiceCheck;
+  state.Edit1 = "130";
+  state.Edit2 = "134";
+  testing::RecordingUi ui;
+  RequestResult result = run_request(state, ui, kByNumbers);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_EQ(result.left_out, std::vector<std::int32_t>{132});
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].rfind("Не получены чеки: 132 (", 0), 0u) << ui.messages[0];
+  EXPECT_EQ(ui.events.back(), "inform:" + ui.messages[0]) << "named after the listing is shown";
+  EXPECT_EQ(state.listing, Expected({"R130", "R131", "R133", "R134"}));
+
+  refusing = false;
+  result = run_request(state, ui, kByNumbers);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_TRUE(result.left_out.empty());
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(state.model.doc_count, 5);
+  EXPECT_EQ(state.listing, Expected(Span('R', 130, 134)));
 }
 
 }  // namespace
