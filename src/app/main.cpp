@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "app/application.h"
 #include "app/windows.h"
 
 namespace {
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tallyglass");
 
   tallyglass::Windows windows;
+  tallyglass::PrepareApplication(app, windows.form3);
   windows.form3.show();
   return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "app/tform3.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -160,6 +161,11 @@ void TForm3::showEvent(QShowEvent* event) {
     activation_pending_ = false;
     FormActivate();
   });
+}
+
+void TForm3::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  if (event->isAccepted()) emit Closed();
 }
 
 void TForm3::FormActivate() {

@@ -275,10 +275,16 @@ void TForm53::closeEvent(QCloseEvent* event) {
 
 // ReaderUi
 
-void TForm53::inform(std::string_view text) { ShowInform(isVisible() ? this : nullptr, ToQt(text)); }
+QWidget* TForm53::DialogParent() {
+  if (busy_ && busy_->isVisible()) return busy_;
+  if (isVisible()) return this;
+  return connection_;
+}
+
+void TForm53::inform(std::string_view text) { ShowInform(DialogParent(), ToQt(text)); }
 
 bool TForm53::ask_retry(std::string_view caption, std::string_view text) {
-  return AskRetry(isVisible() ? this : nullptr, ToQt(caption), ToQt(text));
+  return AskRetry(DialogParent(), ToQt(caption), ToQt(text));
 }
 
 void TForm53::pump() { QCoreApplication::processEvents(); }
