@@ -357,6 +357,32 @@ class WindowsTest : public QObject {
     QCOMPARE(form53_->Edit4->text().size(), 8);
   }
 
+  void typedDatesAndTimesReadAsTwoDigitValues_data() {
+    QTest::addColumn<int>("field");  // 4, 5 dates; 6, 7 times
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("one-digit day and month") << 4 << "1.3.16" << "01.03.16";
+    QTest::newRow("one-digit day") << 5 << "1.12.16" << "01.12.16";
+    QTest::newRow("two digits each") << 4 << "14.03.16" << "14.03.16";
+    QTest::newRow("letters are not taken") << 4 << "1a.3b.16" << "01.03.16";
+    QTest::newRow("a third digit is not taken") << 5 << "123.3.16" << "12.03.16";
+    QTest::newRow("one-digit hour") << 6 << "9:05" << "09:05";
+    QTest::newRow("one-digit hour and minute") << 7 << "9:5" << "09:05";
+    QTest::newRow("unfinished") << 6 << "9" << "9";
+  }
+  void typedDatesAndTimesReadAsTwoDigitValues() {
+    QFETCH(int, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    Start(kDefaultIni);
+    QLineEdit* edits[] = {form53_->Edit4, form53_->Edit5, form53_->Edit6, form53_->Edit7};
+    QLineEdit* edit = edits[field - 4];
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(edit->text(), shown);
+  }
+
   void busyNoticeCloseQuestion_data() {
     QTest::addColumn<int>("answer");  // 0 Retry, 1 Cancel, 2 closing the question
     QTest::addColumn<bool>("stopped");
