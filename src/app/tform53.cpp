@@ -251,9 +251,17 @@ void TForm53::ComboBox1Change() {
 
 void TForm53::RunRequest(int mode) {
   PullFields();
-  run_request(state_, *this, mode);
+  const RequestResult result = run_request(state_, *this, mode);
   RefreshLists();
   PushFields();
+  // A new listing is read from its top; failure lines appended to the old one
+  // are brought into view, or nothing would seem to happen.
+  ListBox2->doItemsLayout();
+  if (result.outcome == RequestOutcome::kStructureFailure || result.outcome == RequestOutcome::kFailed) {
+    ListBox2->scrollToBottom();
+  } else if (result.outcome == RequestOutcome::kRendered) {
+    ListBox2->scrollToTop();
+  }
 }
 
 void TForm53::Button1Click() { RunRequest(kByNumbers); }

@@ -315,6 +315,29 @@ class WindowsTest : public QObject {
     QCOMPARE(form4_->Label2->text(), QString());
   }
 
+  void failureLinesAppendedToALongListingComeIntoView() {
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    OpenQueryWindow();
+    QListView* view = form53_->ListBox2;
+    auto row_in_view = [view](int row) {
+      return view->viewport()->rect().intersects(view->visualRect(view->model()->index(row, 0)));
+    };
+    RequestByNumbers(130, 148, 1);
+    const int rendered = view->model()->rowCount();
+    QVERIFY(rendered > 100);
+    QVERIFY(row_in_view(0));
+    form53_->Edit1->setText("x");  // not a number: the failure path appends its two lines
+    form53_->Button1->click();
+    QCOMPARE(view->model()->rowCount(), rendered + 2);
+    QVERIFY(row_in_view(rendered + 1));
+    QVERIFY(row_in_view(rendered));
+    // The next listing is shown from its top.
+    RequestByNumbers(130, 131, 1);
+    QVERIFY(row_in_view(0));
+  }
+
   void returnNumbersFillsTheNumberFieldsOrShowsTheError() {
     StartEmulator();
     Start(kDefaultIni);
