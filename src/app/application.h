@@ -12,4 +12,9 @@ class TForm3;
 // (quit when the last window closes) would end it when a message box closed.
 void PrepareApplication(QApplication& app, TForm3& connection);
 
+// Qt's own Russian texts (qtbase_ru from Qt's translations folder), so the
+// standard buttons and the file dialog speak the program's language. False
+// when they are not installed; the program then runs with Qt's English.
+bool InstallRussianTranslations(QApplication& app);
+
 }  // namespace tallyglass

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   // The application title (message boxes carry it). No display name is set,
   // so window captions stay exactly as the windows set them.
   QApplication::setApplicationName("Tallyglass");
+  tallyglass::InstallRussianTranslations(app);
 
   tallyglass::Windows windows;
   tallyglass::PrepareApplication(app, windows.form3);

@@ -299,7 +299,7 @@ void TForm53::SaveListingTo(const QString& path) {
   try {
     save(state_, QFile::encodeName(path).toStdString());
   } catch (const std::system_error& e) {
-    ShowError(this, QString::fromLocal8Bit(e.what()));
+    ShowError(this, "Не удалось сохранить файл: " + QString::fromLocal8Bit(e.what()));
   }
 }
 

@@ -139,7 +139,8 @@ std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, std::int
   try {
     write_crlf_lines(state.raw_list, state.work_path("temp.xml"));
   } catch (const std::system_error& e) {
-    ui.inform(e.what());
+    static const std::string kCannotWrite = Utf8ToCp1251("Не удалось записать файл temp.xml: ");
+    ui.inform(kCannotWrite + Utf8ToCp1251(e.what()));
   }
   return left_out;
 }

@@ -483,6 +483,7 @@ class WindowsTest : public QObject {
     form53_->SaveListingTo(dir_->filePath("missing/z41.txt"));
     QCOMPARE(answerer_.Boxes().size(), std::size_t{1});
     const QString error = answerer_.Boxes()[0].text;
+    QVERIFY2(error.startsWith("Не удалось сохранить файл: "), qPrintable(error));
     QVERIFY2(error.contains("No such file or directory"), qPrintable(error));
     QCOMPARE(form53_->State().listing, before);
     QCOMPARE(form53_->ListBox2->model()->rowCount(), static_cast<int>(before.size()));

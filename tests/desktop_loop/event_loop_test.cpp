@@ -51,6 +51,15 @@ class EventLoopTest : public QObject {
     link::SetWaitFunction(nullptr);
   }
 
+  // Qt's standard buttons and dialogs speak Russian, as the program does.
+  void standardTextsAreRussian() {
+    QVERIFY(InstallRussianTranslations(*static_cast<QApplication*>(QCoreApplication::instance())));
+    QMessageBox box(QMessageBox::Question, "Нет связи!", "Повторить", QMessageBox::Retry | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Retry)->text(), QString("Повторить"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("Отмена"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QString("Сохранить как"));
+  }
+
   // The line is lost in the middle of a request for several documents. The
   // no-link question is answered Retry until receipt 133 is given up, and
   // Cancel when it comes again for 134. Closing those boxes must neither end
