@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "link/link.h"
+#include "reader/query.h"
 #include "text/cp1251.h"
 
 namespace tallyglass {
@@ -26,9 +27,8 @@ std::optional<int> ParseInt(std::string_view text) {
 }  // namespace
 
 std::optional<int> ParseNetworkNumber(std::string_view text) {
-  const auto n = ParseInt(text);
-  if (!n || *n < 1 || *n > 99) return std::nullopt;
-  return n;
+  // One rule for connecting and for every request that follows.
+  return parse_network_number(text);
 }
 
 ConnectOutcome ConnectRegister(std::string_view port, std::string_view speed_text,

@@ -222,6 +222,7 @@ void TForm3::Button3Click() {
     DisconnectRegister();
     SetDisconnected();
     StatusPanel->clear();
+    StatusPanel->setToolTip({});
     return;
   }
   const ConnectionSettings typed{FromQt(ComboBox1->currentText()), FromQt(ComboBox2->currentText()),
@@ -235,6 +236,7 @@ void TForm3::Button3Click() {
     case ConnectOutcome::Kind::kNoAnswer:
       SetDisconnected();
       StatusPanel->setText(ToQt(outcome.text));
+      StatusPanel->setToolTip(StatusPanel->text());  // longer than the window is wide
       return;
     case ConnectOutcome::Kind::kConnected:
       N2->menuAction()->setEnabled(true);
@@ -244,6 +246,7 @@ void TForm3::Button3Click() {
       ComboBox2->setEnabled(false);
       connected_ = true;
       StatusPanel->setText(ToQt(outcome.text));
+      StatusPanel->setToolTip(StatusPanel->text());
       SaveConnectionSettings(ini_path_, typed);
       return;
   }

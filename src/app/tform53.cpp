@@ -140,6 +140,7 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox1->setCompleter(nullptr);  // typed text stays as typed and selects nothing
   ComboBox1->setGeometry(136, 26, 133, 24);
   for (int i = kChoiceZ; i <= kChoiceService; ++i) ComboBox1->addItem(ToQt(type_choice_text(i)));
   Label4 = MakeLabel("Пароль", GroupBox1, 12, 60);

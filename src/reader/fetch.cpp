@@ -56,8 +56,8 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, std::int32_t n, int code, 
   while (part < kMaxParts) {
     const std::string request = prefix + int_text(part) + ";";
     // The network number is read anew for every exchange.
-    const int network_number = field_to_int(ui.network_number_text());
-    const int result = state.link.request_b(network_number, request, 0, true);
+    const int number = network_number(ui.network_number_text());
+    const int result = state.link.request_b(number, request, 0, true);
     if (result > 0) {
       const std::string reply = state.link.reply_text();
       if (reply.size() >= 2 && reply[0] == 'D' && reply[1] == ';') {

@@ -65,6 +65,25 @@ std::int32_t field_to_int(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
+std::optional<std::int32_t> parse_network_number(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (text.empty() || text.size() > 2) return std::nullopt;
+  std::int32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1) return std::nullopt;
+  return value;
+}
+
+std::int32_t network_number(std::string_view text) {
+  const auto value = parse_network_number(text);
+  if (!value) throw FieldConversionError("'" + std::string(text) + "' is not a network number from 1 to 99");
+  return *value;
+}
+
 std::string int_text(std::int64_t value) {
   char buffer[24];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
@@ -186,8 +205,8 @@ bool lookup_range(ReaderState& state, ReaderUi& ui, std::int32_t& first, std::in
   const time_e end_time = time_e::from_text(state.Edit7);
   const std::string request = start_date.request_form() + start_time.request_form() +
                               end_date.request_form() + end_time.request_form();
-  const int network_number = field_to_int(ui.network_number_text());
-  if (state.link.request_f(network_number, request, 0, true) <= 0) return false;
+  const int number = network_number(ui.network_number_text());
+  if (state.link.request_f(number, request, 0, true) <= 0) return false;
   const std::string reply = state.link.reply_text();
   const std::int32_t from = reply_field(reply, 1);
   const std::int32_t to = reply_field(reply, 2);

@@ -3,6 +3,7 @@
 // its fields, its defaults, the request checks, the date-range lookup, the
 // "Вернуть номера" handler and the type change.
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ class FieldConversionError : public std::runtime_error {
 // A decimal integer as typed: leading spaces, an optional sign, digits, and
 // nothing after them; it must fit 32 bits. Anything else throws FieldConversionError.
 std::int32_t field_to_int(std::string_view text);
+
+// The register's network number, by the connection window's rule: a decimal
+// integer from 1 to 99, blanks around it allowed; none for anything else.
+std::optional<std::int32_t> parse_network_number(std::string_view text);
+// The same for a request, where anything else is a conversion failure.
+std::int32_t network_number(std::string_view text);
 
 // Decimal text of a value, with no leading zeros.
 std::string int_text(std::int64_t value);

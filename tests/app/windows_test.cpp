@@ -239,6 +239,7 @@ class WindowsTest : public QObject {
     QCOMPARE(answerer_.Boxes().size(), std::size_t(message.isEmpty() ? 0 : 1));
     if (!message.isEmpty()) QCOMPARE(answerer_.Boxes()[0].text, message);
     QCOMPARE(form3_->StatusText(), status);
+    QCOMPARE(form3_->StatusPanel->toolTip(), status);  // the long text whole
     QCOMPARE(form3_->Shape1->Brush(), QColor(255, 0, 0));
     QCOMPARE(form3_->Button3->text(), QString("Подключить"));
     QVERIFY(!form3_->N2->menuAction()->isEnabled());
@@ -404,6 +405,35 @@ class WindowsTest : public QObject {
     QTest::keyClicks(edit, typed);
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(edit->text(), shown);
+  }
+
+  void typingIntoTheTypeBoxCompletesNothing() {
+    Start(kDefaultIni);
+    QLineEdit* typed = form53_->ComboBox1->lineEdit();
+    form53_->show();  // completion only follows keys typed into the focused box
+    form53_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form53_.get()));
+    typed->setFocus();
+    typed->clear();
+    QTest::keyClicks(typed, "Z");
+    QCOMPARE(form53_->ComboBox1->currentText(), QString("Z"));
+    QCOMPARE(form53_->ComboBox1->currentIndex(), -1);
+    QTest::keyClick(typed, Qt::Key_Return);
+    QCOMPARE(form53_->ComboBox1->currentText(), QString("Z"));
+    QCOMPARE(form53_->ComboBox1->currentIndex(), -1);
+  }
+
+  // "1 " connects to register 1, and the requests that follow read it alike.
+  void networkNumberWithABlankServesTheRequestsToo() {
+    StartEmulator();
+    Start(kDefaultIni);
+    form3_->ComboBox3->setEditText("1 ");
+    Connect();
+    OpenQueryWindow();
+    RequestByNumbers(130, 130, 1);
+    QVERIFY(answerer_.Boxes().empty());
+    QCOMPARE(form53_->State().check_state.get(130), 1);
+    QVERIFY(form53_->State().listing.size() > 10);
   }
 
   void busyNoticeCloseQuestion_data() {

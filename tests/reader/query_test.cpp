@@ -148,6 +148,20 @@ TEST(FieldValues, WhatPeopleTypeReadsAsTwoDigitValues) {
   for (const auto& c : times) EXPECT_EQ(time_e::from_text(c.typed).request_form(), c.request) << c.typed;
 }
 
+TEST(FieldValues, NetworkNumberByTheConnectionWindowsRule) {
+  struct Case {
+    const char* text;
+    std::int32_t value;  // 0: refused
+  };
+  const Case cases[] = {{"5", 5},  {"5 ", 5},  {" 42", 42}, {"\t7\t", 7}, {"99", 99}, {"0", 0},
+                        {"100", 0}, {"", 0},   {"  ", 0},   {"+5", 0},     {"5a", 0},  {"COM1", 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_network_number(c.text).value_or(0), c.value) << "'" << c.text << "'";
+    if (c.value == 0) EXPECT_THROW(network_number(c.text), FieldConversionError) << c.text;
+    else EXPECT_EQ(network_number(c.text), c.value) << c.text;
+  }
+}
+
 TEST(FieldValues, IntegerConversion) {
   EXPECT_EQ(field_to_int(" 12"), 12);
   EXPECT_EQ(field_to_int("-3"), -3);
