@@ -246,7 +246,8 @@ int RunFetch(int argc, char** argv) {
   const bool progress = !o.trace && ::isatty(STDERR_FILENO) == 1;
   RequestResult result;
   {
-    CliUi ui(Utf8ToCp1251(o.network), o.keep_going, progress);
+    // The number the register answered to, as the requests read it (" 5", "+5").
+    CliUi ui(int_text(field_to_int(Utf8ToCp1251(o.network))), o.keep_going, progress);
     result = run_request(state, ui, o.by_dates ? kByDates : kByNumbers);
   }
   if (trace) trace->flush();
@@ -301,7 +302,7 @@ int RunLookup(int argc, char** argv) {
   std::int32_t first = 1;
   std::int32_t last = 1;
   try {
-    CliUi ui(Utf8ToCp1251(o.network), false, false);
+    CliUi ui(int_text(field_to_int(Utf8ToCp1251(o.network))), false, false);
     if (lookup_range(state, ui, first, last)) {
       std::printf("%d %d\n", first, last);
     } else {
