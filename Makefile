@@ -27,7 +27,10 @@ test: build
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 # The program's main job without a register: the emulator with the sample journal.
-demo: build
+# Builds only what it runs: the CLI, and the desktop program when there is a display.
+DEMO_TARGETS = tallyglass-cli $(if $(DISPLAY)$(WAYLAND_DISPLAY),tallyglass)
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@scripts/demo $(BUILD)
 
 # Benchmarks, built in Release.

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "app/application.h"
 #include "app/windows.h"
 
 namespace {
@@ -30,8 +31,10 @@ int main(int argc, char** argv) {
   // The application title (message boxes carry it). No display name is set,
   // so window captions stay exactly as the windows set them.
   QApplication::setApplicationName("Tallyglass");
+  tallyglass::InstallRussianTranslations(app);
 
   tallyglass::Windows windows;
+  tallyglass::PrepareApplication(app, windows.form3);
   windows.form3.show();
   return app.exec();
 }

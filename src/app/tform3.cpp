@@ -1,6 +1,7 @@
 #include "app/tform3.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -173,6 +174,11 @@ void TForm3::showEvent(QShowEvent* event) {
   });
 }
 
+void TForm3::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  if (event->isAccepted()) emit Closed();
+}
+
 void TForm3::FormActivate() {
   Button1->setEnabled(false);
   Button3->setEnabled(false);
@@ -227,6 +233,7 @@ void TForm3::Button3Click() {
     DisconnectRegister();
     SetDisconnected();
     StatusPanel->clear();
+    StatusPanel->setToolTip({});
     return;
   }
   const ConnectionSettings typed{FromQt(ComboBox1->currentText()), FromQt(ComboBox2->currentText()),
@@ -240,6 +247,7 @@ void TForm3::Button3Click() {
     case ConnectOutcome::Kind::kNoAnswer:
       SetDisconnected();
       StatusPanel->setText(ToQt(outcome.text));
+      StatusPanel->setToolTip(StatusPanel->text());  // longer than the window is wide
       return;
     case ConnectOutcome::Kind::kConnected:
       N2->menuAction()->setEnabled(true);
@@ -249,6 +257,7 @@ void TForm3::Button3Click() {
       ComboBox2->setEnabled(false);
       connected_ = true;
       StatusPanel->setText(ToQt(outcome.text));
+      StatusPanel->setToolTip(StatusPanel->text());
       SaveConnectionSettings(ini_path_, typed);
       return;
   }

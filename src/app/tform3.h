@@ -92,9 +92,12 @@ class TForm3 : public QMainWindow {
  signals:
   // The activation sequence has run to its end.
   void Activated();
+  // The window was closed: the program ends.
+  void Closed();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void FormCreate();

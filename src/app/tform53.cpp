@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QStringList>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -71,16 +73,44 @@ QLabel* MakeLabel(const char* text, QWidget* parent, int x, int y) {
   return label;
 }
 
+// A typed date or time with one-digit parts in its two-digit form
+// ("1.3.16" -> "01.03.16", "9:05" -> "09:05"); other text as it is.
+QString TwoDigitForm(const QString& text, QChar separator, int fields) {
+  const QStringList parts = text.split(separator);
+  if (parts.size() != fields) return text;
+  QStringList digits;
+  for (const QString& part : parts) {
+    const QString trimmed = part.trimmed();
+    bool number = false;
+    trimmed.toInt(&number);
+    if (!number || trimmed.size() > 2 || trimmed.startsWith('+') || trimmed.startsWith('-')) return text;
+    digits << trimmed.rightJustified(2, '0');
+  }
+  return digits.join(separator);
+}
+
 QLineEdit* MakeEdit(QWidget* parent, int x, int y, int width) {
   auto* edit = new QLineEdit(parent);
   edit->setGeometry(x, y, width, 24);
   return edit;
 }
 
-QLineEdit* MakeMasked(QWidget* parent, int x, int y, int width, const char* mask, const char* hint) {
+// A date or time field: up to two digits between the separators, so that
+// "1.3.16" and "9:05" can be typed as people write them; the field shows the
+// two-digit form once editing ends.
+QLineEdit* MakeDateTimeEdit(QWidget* parent, int x, int y, int width, QChar separator, int fields,
+                            const char* hint) {
   QLineEdit* edit = MakeEdit(parent, x, y, width);
-  edit->setInputMask(mask);
+  const QString piece = " *\\d{0,2} *";
+  QString pattern = piece;
+  for (int i = 1; i < fields; ++i) pattern += QString("(\\") + separator + piece;
+  for (int i = 1; i < fields; ++i) pattern += ")?";
+  edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+  edit->setMaxLength(fields * 3 + 2);
   edit->setToolTip(hint);
+  edit->setPlaceholderText(hint);
+  QObject::connect(edit, &QLineEdit::editingFinished, edit,
+                   [edit, separator, fields] { edit->setText(TwoDigitForm(edit->text(), separator, fields)); });
   return edit;
 }
 
@@ -129,6 +159,7 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox1->setCompleter(nullptr);  // typed text stays as typed and selects nothing
   ComboBox1->setGeometry(136, 26, 133, 24);
   for (int i = kChoiceZ; i <= kChoiceService; ++i) ComboBox1->addItem(ToQt(type_choice_text(i)));
   Label4 = MakeLabel("Пароль", GroupBox1, 12, 60);
@@ -146,12 +177,12 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
   GroupBox2 = new QGroupBox("по датам", this);
   GroupBox2->setGeometry(520, 248, 281, 185);
   Label5 = MakeLabel("Начальная дата", GroupBox2, 12, 26);
-  Edit4 = MakeMasked(GroupBox2, 136, 26, 133, "00.00.99", "дд.мм.гг");
+  Edit4 = MakeDateTimeEdit(GroupBox2, 136, 26, 133, '.', 3, "дд.мм.гг");
   Label6 = MakeLabel("Конечная дата", GroupBox2, 12, 60);
-  Edit5 = MakeMasked(GroupBox2, 136, 60, 133, "00.00.99", "дд.мм.гг");
+  Edit5 = MakeDateTimeEdit(GroupBox2, 136, 60, 133, '.', 3, "дд.мм.гг");
   Label7 = MakeLabel("Время", GroupBox2, 12, 94);
-  Edit6 = MakeMasked(GroupBox2, 136, 94, 62, "09:99", "чч:мм");
-  Edit7 = MakeMasked(GroupBox2, 207, 94, 62, "09:99", "чч:мм");
+  Edit6 = MakeDateTimeEdit(GroupBox2, 136, 94, 62, ':', 2, "чч:мм");
+  Edit7 = MakeDateTimeEdit(GroupBox2, 207, 94, 62, ':', 2, "чч:мм");
   Button4 = MakeButton("Получить", GroupBox2, 12, 140, 118);
   Button4->setObjectName("Button4");
   Button5 = MakeButton("Вернуть номера", GroupBox2, 136, 140, 133);
@@ -220,10 +251,10 @@ void TForm53::PullFields() {
   state_.Edit1 = FromQt(Edit1->text());
   state_.Edit2 = FromQt(Edit2->text());
   state_.Edit3 = FromQt(Edit3->text());
-  state_.Edit4 = FromQt(Edit4->displayText());
-  state_.Edit5 = FromQt(Edit5->displayText());
-  state_.Edit6 = FromQt(Edit6->displayText());
-  state_.Edit7 = FromQt(Edit7->displayText());
+  state_.Edit4 = FromQt(TwoDigitForm(Edit4->text(), '.', 3));
+  state_.Edit5 = FromQt(TwoDigitForm(Edit5->text(), '.', 3));
+  state_.Edit6 = FromQt(TwoDigitForm(Edit6->text(), ':', 2));
+  state_.Edit7 = FromQt(TwoDigitForm(Edit7->text(), ':', 2));
   state_.type_index = ComboBox1->currentIndex();
   state_.type_text = FromQt(ComboBox1->currentText());
 }
@@ -276,10 +307,18 @@ void TForm53::ComboBox1Change() {
 
 void TForm53::RunRequest(int mode) {
   PullFields();
-  run_request(state_, *this, control_, mode);
+  const RequestResult result = run_request(state_, *this, control_, mode);
   AbsorbRawList();
   RefreshLists();
   PushFields();
+  // A new listing is read from its top; failure lines appended to the old one
+  // are brought into view, or nothing would seem to happen.
+  ListBox2->doItemsLayout();
+  if (result.outcome == RequestOutcome::kStructureFailure || result.outcome == RequestOutcome::kFailed) {
+    ListBox2->scrollToBottom();
+  } else if (result.outcome == RequestOutcome::kRendered) {
+    ListBox2->scrollToTop();
+  }
 }
 
 void TForm53::Button1Click() { RunRequest(kByNumbers); }
@@ -318,7 +357,7 @@ void TForm53::SaveListingTo(const QString& path, TextEncoding encoding) {
   try {
     save_listing_as(state_.listing, QFile::encodeName(path).toStdString(), encoding);
   } catch (const std::system_error& e) {
-    ShowError(this, QString::fromLocal8Bit(e.what()));
+    ShowError(this, "Не удалось сохранить файл: " + QString::fromLocal8Bit(e.what()));
   }
 }
 
@@ -343,10 +382,16 @@ void TForm53::closeEvent(QCloseEvent* event) {
 
 // ReaderUi
 
-void TForm53::inform(std::string_view text) { ShowInform(isVisible() ? this : nullptr, ToQt(text)); }
+QWidget* TForm53::DialogParent() {
+  if (busy_ && busy_->isVisible()) return busy_;
+  if (isVisible()) return this;
+  return connection_;
+}
+
+void TForm53::inform(std::string_view text) { ShowInform(DialogParent(), ToQt(text)); }
 
 bool TForm53::ask_retry(std::string_view caption, std::string_view text) {
-  return AskRetry(isVisible() ? this : nullptr, ToQt(caption), ToQt(text));
+  return AskRetry(DialogParent(), ToQt(caption), ToQt(text));
 }
 
 void TForm53::show_busy(std::string_view caption, std::string_view first_line) {

@@ -107,6 +107,9 @@ class TForm53 : public QWidget, public ReaderUi {
   void PullFields();  // control texts into the state
   void PushFields();  // state into the controls
   void RunRequest(int mode);
+  // The window a message box belongs to: the busy notice while a request
+  // runs, else this window, else the connection window.
+  QWidget* DialogParent();
 
   TForm3* connection_;
   TForm4* busy_ = nullptr;

@@ -175,8 +175,9 @@ int RunFetch(int argc, char** argv) {
   const bool progress = !o.trace && ::isatty(STDERR_FILENO) == 1;
   RequestResult result;
   {
+    // The number the register answered to, as the requests read it (" 5").
     CliUi ui(o.keep_going);
-    CliControl control(Utf8ToCp1251(o.network.value_or("1")), progress);
+    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), progress);
     result = run_request(state, ui, control.control(), o.by_dates ? kByDates : kByNumbers);
   }
   if (trace) trace->flush();
@@ -234,7 +235,7 @@ int RunLookup(int argc, char** argv) {
   std::int32_t first = 1;
   std::int32_t last = 1;
   try {
-    CliControl control(Utf8ToCp1251(o.network.value_or("1")), false);
+    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), false);
     if (lookup_range(state, control.control(), first, last)) {
       std::printf("%d %d\n", first, last);
     } else {

@@ -28,7 +28,6 @@ using link::kReleaseByte;
 using link::kSelectByte;
 using link::kStartByte;
 
-constexpr std::size_t kPartSize = 150;
 constexpr std::size_t kLongestFrameText = 400;  // beyond this a frame is dropped
 constexpr std::size_t kOverlongText = 2000;
 constexpr char kRefusal = 0x15;

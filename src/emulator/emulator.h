@@ -17,11 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "link/protocol.h"
+
 namespace tallyglass::emulator {
 
 // Class codes of the "B" request.
-inline constexpr int kZReportClass = 0;
-inline constexpr int kReceiptClass = 1;
+inline constexpr int kZReportClass = kClassZ;
+inline constexpr int kReceiptClass = kClassCheck;
 
 // One journal document: the bytes from "<DAT" to the end of its "</MAC>".
 struct Document {

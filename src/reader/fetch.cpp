@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <system_error>
+#include <utility>
 
 #include "link/link.h"
 #include "reader/query.h"
@@ -11,14 +12,17 @@
 
 namespace tallyglass {
 
-int request_by_numbers(ReaderState& state, ReaderUi& ui, RequestControl& control) {
+int request_by_numbers(ReaderState& state, ReaderUi& ui, RequestControl& control,
+                       std::vector<std::int32_t>* left_out) {
   if (!check_numbers(state, ui)) return 1;
   const int code = state.type_index == kChoiceZ ? kClassZ : kClassCheck;
-  fetch_range(state, ui, control, state.first_number, state.last_number, code);
+  auto missing = fetch_range(state, ui, control, state.first_number, state.last_number, code);
+  if (left_out) *left_out = std::move(missing);
   return 0;
 }
 
-int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control) {
+int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control,
+                       std::vector<std::int32_t>* left_out) {
   if (!check_dates(state, ui)) return 1;
   std::int32_t first = 1;
   std::int32_t last = 1;
@@ -27,7 +31,8 @@ int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control) 
   state.model.check_no_max = last;
   state.first_number = first;
   state.last_number = last;
-  fetch_range(state, ui, control, first, last, kClassCheck);
+  auto missing = fetch_range(state, ui, control, first, last, kClassCheck);
+  if (left_out) *left_out = std::move(missing);
   return 0;
 }
 
@@ -53,8 +58,8 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, RequestControl& control, s
   while (part < kMaxParts) {
     const std::string request = prefix + int_text(part) + ";";
     // The network number is read anew for every exchange.
-    const int network_number = field_to_int(control.network_number_text());
-    const int result = state.link.request_b(network_number, request, 0, true);
+    const int number = network_number(control.network_number_text());
+    const int result = state.link.request_b(number, request, 0, true);
     if (result > 0) {
       const std::string reply = state.link.reply_text();
       if (reply.size() >= 2 && reply[0] == 'D' && reply[1] == ';') {
@@ -82,8 +87,26 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, RequestControl& control, s
 
 }  // namespace
 
-void fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t first,
-                 std::int32_t last, int code) {
+std::string left_out_message(const std::vector<std::int32_t>& numbers, int code) {
+  static const std::string kReceipts = Utf8ToCp1251("Не получены чеки: ");
+  static const std::string kZReports = Utf8ToCp1251("Не получены Z-отчеты: ");
+  static const std::string kDash = Utf8ToCp1251("–");
+  static const std::string kWhy =
+      Utf8ToCp1251(" (нет связи или таких номеров в журнале нет). Повторный запрос попросит их снова.");
+  std::string text = code == kClassZ ? kZReports : kReceipts;
+  for (std::size_t i = 0; i < numbers.size();) {
+    std::size_t j = i;
+    while (j + 1 < numbers.size() && std::int64_t{numbers[j + 1]} == std::int64_t{numbers[j]} + 1) ++j;
+    if (i > 0) text += ", ";
+    text += int_text(numbers[i]);
+    if (j > i) text += kDash + int_text(numbers[j]);
+    i = j + 1;
+  }
+  return text + kWhy;
+}
+
+std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control,
+                                      std::int32_t first, std::int32_t last, int code) {
   static const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
   ui.raise_busy();
   state.raw_list.clear();
@@ -91,11 +114,14 @@ void fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std:
   state.raw_list.push_back("<RQ V=\"1\">");
   int failures = 0;
   std::string buffer;
+  std::vector<std::int32_t> left_out;
   // 64-bit so that a range ending at the largest number still ends.
   for (std::int64_t m = first; m <= last; ++m) {
     const auto n = static_cast<std::int32_t>(m);
-    sootv& table = state.type_index == kChoiceZ ? state.zvit_state : state.check_state;
-    if (table.get(n) != 0) continue;  // fetched before
+    // The table of the class asked for: a date request with the choice
+    // "Z-отчет" fetches receipts, and must not hide them from later receipt requests.
+    sootv& table = code == kClassZ ? state.zvit_state : state.check_state;
+    if (table.get(n) == 1) continue;  // fetched before with data
     control.pump_input();
     buffer.clear();
     std::optional<std::string> served = control.serve ? control.serve(code, n) : std::nullopt;
@@ -108,6 +134,7 @@ void fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std:
     if (!served && !buffer.empty() && control.fetched) control.fetched(code, n, buffer);
     if (buffer.empty()) {
       table.set(n, 2);
+      left_out.push_back(n);
     } else {
       state.raw_list.push_back(buffer);
       table.set(n, 1);
@@ -120,8 +147,10 @@ void fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std:
   try {
     write_crlf_lines(state.raw_list, state.work_path("temp.xml"));
   } catch (const std::system_error& e) {
-    ui.inform(e.what());
+    static const std::string kCannotWrite = Utf8ToCp1251("Не удалось записать файл temp.xml: ");
+    ui.inform(kCannotWrite + Utf8ToCp1251(e.what()));
   }
+  return left_out;
 }
 
 }  // namespace tallyglass

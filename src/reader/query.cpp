@@ -4,6 +4,7 @@
 #include <ctime>
 #include <tuple>
 
+#include "link/protocol.h"
 #include "text/cp1251.h"
 #include "text/numbers.h"
 
@@ -14,6 +15,28 @@ namespace {
 std::string_view chars(std::string_view text, std::size_t from, std::size_t count) {
   if (from > text.size()) return {};
   return text.substr(from - 1, count);
+}
+
+// The fields of a date or time as people type it: count pieces between the
+// separators, each one or two digits with blanks around them allowed
+// ("1.3.16", "9:05", or "1 .3 .16" as a masked field leaves it). False when
+// the text is not of that form.
+bool short_fields(std::string_view text, char separator, std::size_t count, std::int32_t* values) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t end = i + 1 < count ? text.find(separator) : text.size();
+    if (end == std::string_view::npos) return false;
+    std::string_view piece = text.substr(0, end);
+    while (!piece.empty() && piece.front() == ' ') piece.remove_prefix(1);
+    while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+    if (piece.empty() || piece.size() > 2) return false;
+    values[i] = 0;
+    for (char c : piece) {
+      if (c < '0' || c > '9') return false;
+      values[i] = values[i] * 10 + (c - '0');
+    }
+    text.remove_prefix(i + 1 < count ? end + 1 : end);
+  }
+  return true;
 }
 
 // Two digits: a value below 10 gets a "0" in front.
@@ -29,10 +52,23 @@ std::int32_t field_to_int(std::string_view text) {
   return *value;
 }
 
+std::int32_t network_number(std::string_view text) {
+  const auto value = ParseNetworkNumber(text);
+  if (!value) throw FieldConversionError("'" + std::string(text) + "' is not a network number from 1 to 99");
+  return *value;
+}
+
 std::string int_text(std::int64_t value) { return IntText(value); }
 
 date_e date_e::from_text(std::string_view text) {
   date_e d;
+  std::int32_t typed[3];
+  if (short_fields(text, '.', 3, typed)) {
+    d.day = typed[0];
+    d.month = typed[1];
+    d.year = typed[2];
+    return d;
+  }
   d.day = field_to_int(chars(text, 1, 2));
   d.month = field_to_int(chars(text, 4, 2));
   d.year = field_to_int(chars(text, 7, 2));
@@ -61,6 +97,12 @@ date_e date_e::first_of_previous_month() const {
 
 time_e time_e::from_text(std::string_view text) {
   time_e t;
+  std::int32_t typed[2];
+  if (short_fields(text, ':', 2, typed)) {
+    t.hour = typed[0];
+    t.minute = typed[1];
+    return t;
+  }
   if (text.size() >= 3 && text[2] == ':') {
     t.hour = field_to_int(chars(text, 1, 2));
     t.minute = field_to_int(chars(text, 4, 2));
@@ -134,8 +176,8 @@ bool lookup_range(ReaderState& state, const RequestControl& control, std::int32_
   const time_e end_time = time_e::from_text(state.Edit7);
   const std::string request = start_date.request_form() + start_time.request_form() +
                               end_date.request_form() + end_time.request_form();
-  const int network_number = field_to_int(control.network_number_text());
-  if (state.link.request_f(network_number, request, 0, true) <= 0) return false;
+  const int number = network_number(control.network_number_text());
+  if (state.link.request_f(number, request, 0, true) <= 0) return false;
   const std::string reply = state.link.reply_text();
   const std::int32_t from = reply_field(reply, 1);
   const std::int32_t to = reply_field(reply, 2);

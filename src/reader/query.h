@@ -3,6 +3,7 @@
 // its fields, its defaults, the request checks, the date-range lookup, the
 // "Вернуть номера" handler and the type change.
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +25,10 @@ class FieldConversionError : public std::runtime_error {
 // nothing after them; it must fit 32 bits. Anything else throws FieldConversionError.
 std::int32_t field_to_int(std::string_view text);
 
+// The network number of a request (ParseNetworkNumber's rule); anything else
+// throws FieldConversionError.
+std::int32_t network_number(std::string_view text);
+
 // Decimal text of a value, with no leading zeros.
 std::string int_text(std::int64_t value);
 
@@ -34,6 +39,8 @@ struct date_e {
   std::int32_t day = 0;
 
   // From "dd.mm.yy": characters 1-2 the day, 4-5 the month, 7-8 the year.
+  // What people type reads the same: one-digit day, month or year, and
+  // blanks around the digits ("1.3.16" is 01.03.16).
   static date_e from_text(std::string_view text);
   std::string request_form() const;  // "dd;mm;yy;"
   std::string display_form() const;  // "dd.mm.yy"
@@ -45,7 +52,8 @@ struct time_e {
   std::int32_t hour = 0;
   std::int32_t minute = 0;
 
-  // From "hh:mm" when ":" is the third character; otherwise 00:00.
+  // From "hh:mm" when ":" is the third character; otherwise 00:00. A
+  // one-digit hour or minute reads as typed ("9:05" is 09:05).
   static time_e from_text(std::string_view text);
   std::string request_form() const;  // "hh;mm;"
 };

@@ -47,15 +47,18 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& cont
     state.loader.clear();
     ui.hide_query();
     ui.show_busy(kCaption, kLoading);
-    const int refused =
-        mode == kByDates ? request_by_dates(state, ui, control) : request_by_numbers(state, ui, control);
+    const int refused = mode == kByDates ? request_by_dates(state, ui, control, &result.left_out)
+                                         : request_by_numbers(state, ui, control, &result.left_out);
     if (refused != 0) {
       result.outcome = RequestOutcome::kRefused;
     } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {
       state.listing.clear();
-      result.rendered = render_listing(
-          state.model, {state.type_index, state.first_number, state.last_number},
-          state.di_by_position, state.listing);
+      // A date request fetches receipts whatever the choice; with "Z-отчет"
+      // it shows them with the day's Z-reports among them, never an empty listing.
+      const int choice =
+          mode == kByDates && state.type_index == kChoiceZ ? kChoiceCheckZ : state.type_index;
+      result.rendered = render_listing(state.model, {choice, state.first_number, state.last_number},
+                                       state.di_by_position, state.listing);
       state.document_starts = result.rendered.document_starts;
       write_error_log(result.rendered, state.work_path("error.log"));
     } else {
@@ -64,6 +67,10 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& cont
       result.outcome = RequestOutcome::kStructureFailure;
     }
     back_to_query(ui, control);
+    if (!result.left_out.empty()) {
+      const bool z = mode == kByNumbers && state.type_index == kChoiceZ;
+      ui.inform(left_out_message(result.left_out, z ? kClassZ : kClassCheck));
+    }
   } catch (...) {
     back_to_query(ui, control);
     state.listing.push_back(kStructure);

@@ -1,6 +1,8 @@
 #pragma once
 // The request driver behind the two "Получить" buttons, and saving the listing.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "reader/reader_state.h"
 #include "reader/reader_ui.h"
@@ -24,12 +26,16 @@ enum class RequestOutcome {
 struct RequestResult {
   RequestOutcome outcome = RequestOutcome::kRendered;
   std::string error;  // what went wrong, for kFailed (Windows-1251)
+  // Requested numbers that came back without data (abandoned, or answered
+  // with nothing); a later request asks for them again.
+  std::vector<std::int32_t> left_out;
   RenderResult rendered;  // documents that could not be rendered in full
 };
 
 // Runs one request (kByNumbers or kByDates) behind the busy notice: fetch,
-// parse and load, render. Every failure ends as a message or listing lines;
-// a document that failed to render leaves its reason in "error.log".
+// parse and load, render. Every failure ends as a message or listing lines.
+// Documents the fetch left out are named in an information box at the end; a
+// document that failed to render leaves its reason in "error.log".
 RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& control, int mode);
 
 // Writes the listing to path (Windows-1251, CR LF after every line). Throws

@@ -4,6 +4,7 @@
 #include <exception>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "render/compose.h"
 #include "render/receipt.h"
@@ -55,18 +56,37 @@ std::string describe(const dat& doc) {
 
 }  // namespace
 
-std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which) {
-  std::int32_t result = 0;
-  for_each_position(model, [&](std::int32_t p, const dat& doc) {
-    const std::int32_t c = receipt_number(doc);
+WalkList walk_list(const rq& model) {
+  WalkList walk;
+  walk.reserve(static_cast<std::size_t>(std::max(model.doc_count, 0)));
+  for_each_position(model, [&walk](std::int32_t p, const dat& doc) {
+    walk.emplace_back(p, integer_part(doc.DI));
+    return true;
+  });
+  std::stable_sort(walk.begin(), walk.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  return walk;
+}
+
+std::int32_t find_position(const rq& model, const WalkList& walk, std::int32_t n, RangeEnd which) {
+  // The register's journal order, not the load order: ranges asked out of
+  // order, or documents loaded again, would otherwise cut the range short.
+  std::int32_t result = walk.empty() ? 0 : walk.front().first;
+  std::int32_t previous = result;
+  for (const auto& [p, di] : walk) {
+    const std::int32_t c = receipt_number(record_at(model.dats, p));
     if (c > n) {
-      if (which == RangeEnd::start) result = std::max(p - 1, 0);
-      return false;
+      if (which == RangeEnd::start) result = previous;
+      break;
     }
     result = p;
-    return c != n;
-  });
+    if (c == n) break;
+    previous = p;
+  }
   return result;
+}
+
+std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which) {
+  return find_position(model, walk_list(model), n, which);
 }
 
 std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
@@ -82,8 +102,7 @@ std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
     last_index = i;
   }
   if (!first_index) return std::nullopt;
-  const std::int32_t start = walk[*first_index].first;
-  return std::pair{start, start + static_cast<std::int32_t>(last_index - *first_index)};
+  return std::pair{walk[*first_index].first, walk[last_index].first};
 }
 
 RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_position,
@@ -111,32 +130,49 @@ RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_
   std::int32_t start = 0;
   std::int32_t end = 0;
   if (type_choice == kChoiceZ) {
-    // The loaded Z-reports themselves tell where the range lies; the walk
-    // below still skips any other Z-report met in between and any second copy
-    // of one already rendered.
     const auto range = find_zreport_range(docs, walk, first_number, last_number);
     if (!range) return result;
     std::tie(start, end) = *range;
   } else {
-    start = find_position(docs, first_number, RangeEnd::start);
-    end = find_position(docs, last_number, RangeEnd::end);
+    start = find_position(docs, walk, first_number, RangeEnd::start);
+    end = find_position(docs, walk, last_number, RangeEnd::end);
   }
 
-  auto it = std::find_if(walk.begin(), walk.end(), [start](const auto& pair) { return pair.first == start; });
-  const std::int64_t count = std::int64_t{end} - start + 1;
-  if (it == walk.end() || count <= 0) return result;
-  const auto stop = walk.end() - it > count ? it + count : walk.end();
+  // Every document whose DI lies from the start document's to the end
+  // document's, in DI order. Loaded in journal order without copies, this is
+  // the load-position range start..end; otherwise it still is the journal's
+  // own stretch, with no document left out or shown twice.
+  const std::int32_t low = integer_part(record_at(docs.dats, start).DI);
+  const std::int32_t high = integer_part(record_at(docs.dats, end).DI);
+  if (high < low) return result;
+  const auto from = std::lower_bound(walk.begin(), walk.end(), low,
+                                     [](const auto& pair, std::int32_t di) { return pair.second < di; });
+  const auto stop = std::upper_bound(from, walk.end(), high,
+                                     [](std::int32_t di, const auto& pair) { return di < pair.second; });
   std::size_t lines = listing.size();
-  for (auto at = it; at != stop; ++at) {
+  for (auto at = from; at != stop; ++at) {
     const dat& doc = record_at(docs.dats, at->first);
     if (rendered_under(doc, type_choice)) lines += estimated_lines(doc);
   }
   listing.reserve(lines);
-  std::set<std::int32_t> zreports_done;
-  for (; it != stop; ++it) {
+  // A document loaded more than once (the same DI, kind and number) is shown
+  // once; its copies stand next to each other in the walk.
+  std::set<std::pair<bool, std::int32_t>> done;
+  std::int32_t done_di = low;
+  for (auto it = from; it != stop; ++it) {
     const std::int32_t position = it->first;
     const dat& doc = record_at(docs.dats, position);
-    if (!rendered_under(doc, type_choice)) continue;  // still one of the pairs
+    if (!rendered_under(doc, type_choice)) continue;
+    if (type_choice == kChoiceZ) {
+      const std::int32_t number = zreport_number(doc);
+      if (number < first_number || number > last_number) continue;
+    }
+    const std::int32_t number = doc.is_check ? receipt_number(doc) : zreport_number(doc);
+    if (it->second != done_di) {
+      done.clear();
+      done_di = it->second;
+    }
+    if (!done.emplace(doc.is_check, number).second) continue;
     const std::size_t lines_before = listing.size();
     try {
       if (doc.is_check) {
@@ -145,13 +181,8 @@ RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_
         } else {
           render_receipt(docs, position, listing);
         }
-      } else if (type_choice == kChoiceCheckZ) {
-        render_zreport(docs, position, listing);
       } else {
-        const std::int32_t number = zreport_number(doc);
-        if (number >= first_number && number <= last_number && zreports_done.insert(number).second) {
-          render_zreport(docs, position, listing);
-        }
+        render_zreport(docs, position, listing);
       }
     } catch (const std::exception& failure) {
       result.failures.push_back({position, !doc.is_check,

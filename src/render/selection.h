@@ -26,18 +26,22 @@ struct Selection {
 
 enum class RangeEnd { start, end };
 
-// For the receipt choices: the load position of the receipt numbered n, or,
-// when there is none, the last position before the first receipt numbered
-// above n (0 when that is the first one). Z-report documents count as
-// numbered 0.
-std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which);
-
 // (load position, DI) pairs in DI order; equal DI keep their load order.
 using WalkList = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
-// For the "Z-отчет" choice: the start position and an end such that the walk
-// of end - start + 1 pairs from the start's pair covers, in DI order, every
-// loaded Z-report numbered first to last. Nothing when none is loaded.
+// The model's documents as a walk list.
+WalkList walk_list(const rq& model);
+
+// For the receipt choices, scanning the documents in DI order: the load
+// position of the receipt numbered n, or, when there is none, the last
+// document before the first receipt numbered above n (the first document
+// when that is the first one). Z-report documents count as numbered 0.
+std::int32_t find_position(const rq& model, const WalkList& walk, std::int32_t n, RangeEnd which);
+std::int32_t find_position(const rq& model, std::int32_t n, RangeEnd which);
+
+// For the "Z-отчет" choice: the load positions of the first and the last
+// loaded Z-report numbered first to last, in DI order; their DI bound the
+// walk. Nothing when none is loaded.
 std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
     const rq& model, const WalkList& walk, std::int32_t first, std::int32_t last);
 

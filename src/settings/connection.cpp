@@ -2,16 +2,11 @@
 
 
 #include "link/link.h"
+#include "link/protocol.h"
 #include "text/cp1251.h"
 #include "text/numbers.h"
 
 namespace tallyglass {
-
-std::optional<int> ParseNetworkNumber(std::string_view text) {
-  const auto n = ParseTypedNatural(text);
-  if (!n || *n < 1 || *n > 99) return std::nullopt;
-  return static_cast<int>(*n);
-}
 
 ConnectOutcome ConnectRegister(std::string_view port, std::string_view speed_text,
                                std::string_view network_text) {

@@ -5,11 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace tallyglass {
+#include "link/protocol.h"
 
-// The network number typed or chosen: a decimal integer from 1 to 99, blanks
-// around it allowed; anything else gives none.
-std::optional<int> ParseNetworkNumber(std::string_view text);
+namespace tallyglass {
 
 struct ConnectOutcome {
   enum class Kind {

@@ -239,6 +239,7 @@ class WindowsTest : public QObject {
     QCOMPARE(answerer_.Boxes().size(), std::size_t(message.isEmpty() ? 0 : 1));
     if (!message.isEmpty()) QCOMPARE(answerer_.Boxes()[0].text, message);
     QCOMPARE(form3_->StatusText(), status);
+    QCOMPARE(form3_->StatusPanel->toolTip(), status);  // the long text whole
     QCOMPARE(form3_->Shape1->Brush(), QColor(255, 0, 0));
     QCOMPARE(form3_->Button3->text(), QString("Подключить"));
     QVERIFY(!form3_->N2->menuAction()->isEnabled());
@@ -315,6 +316,29 @@ class WindowsTest : public QObject {
     QCOMPARE(form4_->Label2->text(), QString());
   }
 
+  void failureLinesAppendedToALongListingComeIntoView() {
+    StartEmulator();
+    Start(kDefaultIni);
+    Connect();
+    OpenQueryWindow();
+    QListView* view = form53_->ListBox2;
+    auto row_in_view = [view](int row) {
+      return view->viewport()->rect().intersects(view->visualRect(view->model()->index(row, 0)));
+    };
+    RequestByNumbers(130, 148, 1);
+    const int rendered = view->model()->rowCount();
+    QVERIFY(rendered > 100);
+    QVERIFY(row_in_view(0));
+    form53_->Edit1->setText("x");  // not a number: the failure path appends its two lines
+    form53_->Button1->click();
+    QCOMPARE(view->model()->rowCount(), rendered + 2);
+    QVERIFY(row_in_view(rendered + 1));
+    QVERIFY(row_in_view(rendered));
+    // The next listing is shown from its top.
+    RequestByNumbers(130, 131, 1);
+    QVERIFY(row_in_view(0));
+  }
+
   void returnNumbersFillsTheNumberFieldsOrShowsTheError() {
     StartEmulator();
     Start(kDefaultIni);
@@ -355,6 +379,61 @@ class WindowsTest : public QObject {
     QCOMPARE(form53_->Edit2->text(), QString("0"));
     QCOMPARE(form53_->Edit6->text(), QString("00:00"));
     QCOMPARE(form53_->Edit4->text().size(), 8);
+  }
+
+  void typedDatesAndTimesReadAsTwoDigitValues_data() {
+    QTest::addColumn<int>("field");  // 4, 5 dates; 6, 7 times
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("one-digit day and month") << 4 << "1.3.16" << "01.03.16";
+    QTest::newRow("one-digit day") << 5 << "1.12.16" << "01.12.16";
+    QTest::newRow("two digits each") << 4 << "14.03.16" << "14.03.16";
+    QTest::newRow("letters are not taken") << 4 << "1a.3b.16" << "01.03.16";
+    QTest::newRow("a third digit is not taken") << 5 << "123.3.16" << "12.03.16";
+    QTest::newRow("one-digit hour") << 6 << "9:05" << "09:05";
+    QTest::newRow("one-digit hour and minute") << 7 << "9:5" << "09:05";
+    QTest::newRow("unfinished") << 6 << "9" << "9";
+  }
+  void typedDatesAndTimesReadAsTwoDigitValues() {
+    QFETCH(int, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    Start(kDefaultIni);
+    QLineEdit* edits[] = {form53_->Edit4, form53_->Edit5, form53_->Edit6, form53_->Edit7};
+    QLineEdit* edit = edits[field - 4];
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(edit->text(), shown);
+  }
+
+  void typingIntoTheTypeBoxCompletesNothing() {
+    Start(kDefaultIni);
+    QLineEdit* typed = form53_->ComboBox1->lineEdit();
+    form53_->show();  // completion only follows keys typed into the focused box
+    form53_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form53_.get()));
+    typed->setFocus();
+    typed->clear();
+    QTest::keyClicks(typed, "Z");
+    QCOMPARE(form53_->ComboBox1->currentText(), QString("Z"));
+    QCOMPARE(form53_->ComboBox1->currentIndex(), -1);
+    QTest::keyClick(typed, Qt::Key_Return);
+    QCOMPARE(form53_->ComboBox1->currentText(), QString("Z"));
+    QCOMPARE(form53_->ComboBox1->currentIndex(), -1);
+  }
+
+  // "1 " connects to register 1, and the requests that follow read it alike.
+  void networkNumberWithABlankServesTheRequestsToo() {
+    StartEmulator();
+    Start(kDefaultIni);
+    form3_->ComboBox3->setEditText("1 ");
+    Connect();
+    OpenQueryWindow();
+    RequestByNumbers(130, 130, 1);
+    QVERIFY(answerer_.Boxes().empty());
+    QCOMPARE(form53_->State().check_state.get(130), 1);
+    QVERIFY(form53_->State().listing.size() > 10);
   }
 
   void busyNoticeCloseQuestion_data() {
@@ -454,6 +533,7 @@ class WindowsTest : public QObject {
     form53_->SaveListingTo(dir_->filePath("missing/z41.txt"));
     QCOMPARE(answerer_.Boxes().size(), std::size_t{1});
     const QString error = answerer_.Boxes()[0].text;
+    QVERIFY2(error.startsWith("Не удалось сохранить файл: "), qPrintable(error));
     QVERIFY2(error.contains("No such file or directory"), qPrintable(error));
     QCOMPARE(form53_->State().listing, before);
     QCOMPARE(form53_->ListBox2->model()->rowCount(), static_cast<int>(before.size()));

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -77,6 +78,16 @@ TEST_F(CliFetchTest, FetchPrintsTheTapeAndWritesTheFiles) {
   EXPECT_EQ(ReadFile(dir / "tape.txt"), saved);
   EXPECT_NE(ReadFile(dir / "temp.xml").find("NO=\"133\""), std::string::npos);
   EXPECT_EQ(run.err, "");  // not a terminal: no progress
+}
+
+TEST_F(CliFetchTest, NumbersNotInTheJournalAreNamedOnStandardError) {
+  const CliRun run = Cli("fetch --port " + reg.PortName() + " --type check --from 147 --to 150");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.rfind("Не получены чеки: 149–150 (", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  std::string utf8;
+  for (const auto& line : Expected(kChoiceCheck, 147, 148)) utf8 += Cp1251ToUtf8(line) + "\n";
+  EXPECT_EQ(run.out, utf8);
 }
 
 TEST_F(CliFetchTest, ExitStatusesAndMessages) {

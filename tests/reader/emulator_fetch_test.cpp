@@ -92,10 +92,11 @@ TEST_F(EmulatorFetchTest, ZReportsByDatesSendClassOne) {
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_EQ(state.first_number, 137);
   EXPECT_EQ(state.last_number, 142);
-  // Receipts of class 1 came back and were recorded in the Z-report table.
-  EXPECT_EQ(state.zvit_state.get(137), 1);
-  EXPECT_EQ(state.check_state.size(), 0u);
+  // Receipts of class 1 came back, were recorded as receipts and are shown.
+  EXPECT_EQ(state.check_state.get(137), 1);
+  EXPECT_EQ(state.zvit_state.size(), 0u);
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(137, 142)));
+  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 137, 142));
 }
 
 TEST_F(EmulatorFetchTest, RegisterGoneMidFetchStillRendersWhatCameBefore) {

@@ -113,14 +113,40 @@ TEST_F(FetchTest, EndOfDocumentReplies) {
   EXPECT_EQ(state.raw_list[2], journal[2]);
 }
 
-TEST_F(FetchTest, RecordedNumbersCostNoExchange) {
+TEST_F(FetchTest, NumbersFetchedWithDataCostNoExchange) {
   state.check_state.set(3, 1);
-  state.check_state.set(4, 2);
-  fetch_range(state, ui, ui.control, 3, 4, kClassCheck);
+  state.check_state.set(5, 1);
+  fetch_range(state, ui, ui.control, 3, 3, kClassCheck);
   EXPECT_TRUE(reg.requests.empty());
   EXPECT_EQ(ui.pumps, 0);
   EXPECT_TRUE(ui.progresses.empty());
   EXPECT_EQ(ReadFile(dir / "temp.xml"), kDeclaration + "\r\n<RQ V=\"1\">\r\n</RQ>\r\n");
+
+  // One that came back without data is asked for again, and named until it comes.
+  state.check_state.set(4, 2);
+  EXPECT_EQ(fetch_range(state, ui, ui.control, 3, 5, kClassCheck), std::vector<std::int32_t>{4});
+  EXPECT_EQ(Requests(), std::vector<std::string>{"B;1;4;0;"});
+  journal[4] = Doc(4, 20);
+  EXPECT_TRUE(fetch_range(state, ui, ui.control, 3, 5, kClassCheck).empty());
+  EXPECT_EQ(state.check_state.get(4), 1);
+  EXPECT_EQ(state.raw_list.size(), 4u);
+}
+
+TEST(LeftOutMessage, NamesTheNumbersWithRunsJoined) {
+  struct Case {
+    std::vector<std::int32_t> numbers;
+    int code;
+    const char* start;
+  };
+  const Case cases[] = {
+      {{147}, kClassCheck, "Не получены чеки: 147 ("},
+      {{147, 149, 150, 151, 153}, kClassCheck, "Не получены чеки: 147, 149–151, 153 ("},
+      {{41, 42}, kClassZ, "Не получены Z-отчеты: 41–42 ("},
+  };
+  for (const auto& c : cases) {
+    const std::string text = Cp1251ToUtf8(left_out_message(c.numbers, c.code));
+    EXPECT_EQ(text.rfind(c.start, 0), 0u) << text;
+  }
 }
 
 TEST_F(FetchTest, FailureCounterIsCarriedAcrossDocuments) {
@@ -253,7 +279,7 @@ TEST_F(FetchTest, RequestByNumbersUsesTheClassAndTableOfTheTypeChoice) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Началный номер должен быть >0!"});
 }
 
-TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInZvitState) {
+TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInCheckState) {
   journal[20] = Doc(20, 10);
   journal[21] = Doc(21, 10);
   state.type_index = kChoiceZ;
@@ -265,8 +291,10 @@ TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInZvitState) {
   EXPECT_EQ(request_by_dates(state, ui, ui.control), 0);
   EXPECT_EQ(reg.requests, (std::vector<std::string>{"F;01;04;16;00;00;07;04;16;13;45;",
                                                     "B;1;20;0;", "B;1;21;0;"}));
-  EXPECT_EQ(state.zvit_state.ordered_copy(),
+  // Receipts came back: they are recorded as receipts.
+  EXPECT_EQ(state.check_state.ordered_copy(),
             (std::vector<std::pair<std::int32_t, std::int32_t>>{{20, 1}, {21, 1}}));
+  EXPECT_EQ(state.zvit_state.size(), 0u);
   EXPECT_EQ(state.first_number, 20);
   EXPECT_EQ(state.last_number, 21);
   EXPECT_EQ(state.model.check_no_min, 20);
@@ -291,7 +319,8 @@ TEST_F(FetchTest, UnwritableTempXmlIsReportedAndTheDocumentsKept) {
   state.work_dir = (dir / "missing").string();
   fetch_range(state, ui, ui.control, 1, 1, kClassCheck);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_NE(ui.messages[0].find("temp.xml"), std::string::npos);
+  EXPECT_EQ(ui.messages[0].rfind("Не удалось записать файл temp.xml: ", 0), 0u) << ui.messages[0];
+  EXPECT_NE(ui.messages[0].find("No such file or directory"), std::string::npos) << ui.messages[0];
   EXPECT_EQ(state.raw_list.size(), 4u);
 }
 

@@ -1,4 +1,5 @@
 #include "reader/query.h"
+#include "link/protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -116,9 +117,50 @@ TEST(FieldValues, DateAndTimeForms) {
   EXPECT_EQ(d.request_form(), "07;04;16;");
   EXPECT_EQ(d.display_form(), "07.04.16");
   EXPECT_EQ(time_e::from_text("13:45").request_form(), "13;45;");
-  EXPECT_EQ(time_e::from_text("9:05").request_form(), "00;00;");  // ":" not third: 00:00
+  EXPECT_EQ(time_e::from_text("9-05").request_form(), "00;00;");  // ":" not third: 00:00
   EXPECT_THROW(date_e::from_text("07.04."), FieldConversionError);
   EXPECT_THROW(time_e::from_text("  :  "), FieldConversionError);
+}
+
+TEST(FieldValues, WhatPeopleTypeReadsAsTwoDigitValues) {
+  struct DateCase {
+    const char* typed;
+    const char* request;  // "" for a conversion failure
+  };
+  const DateCase dates[] = {
+      {"01.03.16", "01;03;16;"}, {"1.3.16", "01;03;16;"},   {"1.03.16", "01;03;16;"},
+      {"01.3.16", "01;03;16;"},  {"1 .3 .16", "01;03;16;"}, {" 1. 3.16", "01;03;16;"},
+      {"31.12.99", "31;12;99;"}, {"1.3.", ""},              {"1.3", ""},
+      {"1..16", ""},             {"a.3.16", ""},            {"123.3.16", ""},
+  };
+  for (const auto& c : dates) {
+    if (*c.request == '\0') {
+      EXPECT_THROW(date_e::from_text(c.typed), FieldConversionError) << c.typed;
+    } else {
+      EXPECT_EQ(date_e::from_text(c.typed).request_form(), c.request) << c.typed;
+    }
+  }
+  struct TimeCase {
+    const char* typed;
+    const char* request;
+  };
+  const TimeCase times[] = {{"09:05", "09;05;"}, {"9:05", "09;05;"},  {"9 :05", "09;05;"},
+                            {"9:5", "09;05;"},   {"23:59", "23;59;"}, {"", "00;00;"}};
+  for (const auto& c : times) EXPECT_EQ(time_e::from_text(c.typed).request_form(), c.request) << c.typed;
+}
+
+TEST(FieldValues, NetworkNumberByTheConnectionWindowsRule) {
+  struct Case {
+    const char* text;
+    std::int32_t value;  // 0: refused
+  };
+  const Case cases[] = {{"5", 5},  {"5 ", 5},  {" 42", 42}, {"\t7\t", 7}, {"99", 99}, {"0", 0},
+                        {"100", 0}, {"", 0},   {"  ", 0},   {"+5", 0},     {"5a", 0},  {"COM1", 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseNetworkNumber(c.text).value_or(0), c.value) << "'" << c.text << "'";
+    if (c.value == 0) EXPECT_THROW(network_number(c.text), FieldConversionError) << c.text;
+    else EXPECT_EQ(network_number(c.text), c.value) << c.text;
+  }
 }
 
 TEST(FieldValues, IntegerConversion) {

@@ -85,13 +85,31 @@ TEST_F(RenderListingTest, WalksInDiOrderFromTheStartPair) {
   test_support::add_receipt(model_, 10, 2);
   test_support::add_receipt(model_, 20, 3);
   EXPECT_EQ(Documents(Render(kChoiceCheck, 2, 3)), (std::vector<std::string>{"000000002", "000000003"}));
-  // Start at receipt 1 (last in DI order): the walk ends with the list after one pair.
-  EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 2)), (std::vector<std::string>{"000000001"}));
-  EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 3)), (std::vector<std::string>{"000000001"}));
+  // The start is looked up in DI order too: receipt 2 comes first, above 1,
+  // so the range starts there; receipt 1 lies after the end in the journal.
+  EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 2)), (std::vector<std::string>{"000000002"}));
+  EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 3)), (std::vector<std::string>{"000000002", "000000003"}));
   // Documents follow one another directly, each closed by its two separators.
   const Listing all = Render(kChoiceCheck, 2, 3);
   EXPECT_EQ(all.size(), 2 * 15u);
   EXPECT_EQ(all[15], FirstHeadingLine());
+}
+
+TEST_F(RenderListingTest, RangesLoadedOutOfJournalOrderAndCopiesShowEachDocumentOnce) {
+  using Docs = std::vector<std::string>;
+  // Requests 1-2, 5-6, then 3-4, then 2 again: load order 1 2 5 6 3 4 2.
+  for (int n : {1, 2, 5, 6, 3, 4, 2}) test_support::add_receipt(model_, static_cast<float>(n), static_cast<float>(n));
+  test_support::add_zreport(model_, 4.5f, 9);
+  test_support::add_zreport(model_, 4.5f, 9);
+  EXPECT_EQ(find_position(model_, 3, RangeEnd::start), 4);
+  EXPECT_EQ(find_position(model_, 4, RangeEnd::end), 5);
+  EXPECT_EQ(Documents(Render(kChoiceCheck, 3, 4)), (Docs{"000000003", "000000004"}));
+  EXPECT_EQ(Documents(Render(kChoiceCheck, 1, 6)),
+            (Docs{"000000001", "000000002", "000000003", "000000004", "000000005", "000000006"}));
+  EXPECT_EQ(Documents(Render(kChoiceCheckZ, 2, 5)), (Docs{"000000002", "000000003", "000000004", "Z9", "000000005"}));
+  EXPECT_EQ(Documents(Render(kChoiceZ, 9, 9)), (Docs{"Z9"}));
+  // An end before the start in the journal: nothing.
+  EXPECT_TRUE(Render(kChoiceCheck, 5, 3).empty());
 }
 
 TEST_F(RenderListingTest, DispatchByTypeChoice) {
