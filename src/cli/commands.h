@@ -5,4 +5,5 @@ int RunEmulate(int argc, char** argv);
 int RunRender(int argc, char** argv);
 int RunFetch(int argc, char** argv);
 int RunLookup(int argc, char** argv);
+int RunDetect(int argc, char** argv);
 }  // namespace tallyglass::cli

@@ -15,7 +15,7 @@ namespace tallyglass::cli {
 namespace {
 
 constexpr const char* kEmulateUsage =
-    "usage: tallyglass-cli emulate --journal FILE [--case N] [--baud B]\n"
+    "usage: tallyglass-cli emulate --journal FILE [--case N] [--baud B] [--line-speed B]\n"
     "\n"
     "Runs a cash register emulator on a pseudo-terminal. It serves the documents\n"
     "of FILE, a journal in the collected form temp.xml holds, answers the\n"
@@ -26,6 +26,7 @@ constexpr const char* kEmulateUsage =
     "  --journal FILE  the journal to serve (required)\n"
     "  --case N        the register's network number, 1 to 99 (default 1)\n"
     "  --baud B        pace every byte at B bit/s, 11 bits a byte (default: unpaced)\n"
+    "  --line-speed B  answer only while the port is set to B bit/s (default: any)\n"
     "  --help          this text\n";
 
 bool ParseInt(std::string_view text, int& value) {
@@ -62,7 +63,8 @@ int RunEmulate(int argc, char** argv) {
       std::fputs(kEmulateUsage, stdout);
       return 0;
     }
-    const bool takes_value = arg == "--journal" || arg == "--case" || arg == "--baud";
+    const bool takes_value = arg == "--journal" || arg == "--case" || arg == "--baud" ||
+                             arg == "--line-speed";
     if (!takes_value) {
       std::fprintf(stderr, "tallyglass-cli emulate: unknown option '%s'\n\n%s", argv[i],
                    kEmulateUsage);
@@ -76,6 +78,9 @@ int RunEmulate(int argc, char** argv) {
       if (!ParseInt(value, options.case_number) || options.case_number < 1 ||
           options.case_number > 99)
         return Fail("--case must be a number from 1 to 99, not '" + std::string(value) + "'");
+    } else if (arg == "--line-speed") {
+      if (!ParseInt(value, options.line_speed) || options.line_speed <= 0)
+        return Fail("--line-speed must be a positive number of bit/s, not '" + std::string(value) + "'");
     } else if (!ParseInt(value, options.baud) || options.baud <= 0) {
       return Fail("--baud must be a positive number of bit/s, not '" + std::string(value) + "'");
     }

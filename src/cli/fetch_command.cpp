@@ -13,6 +13,7 @@
 
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "detect/open_failure.h"
 #include "link/link.h"
 #include "reader/query.h"
 #include "reader/reader_state.h"
@@ -202,6 +203,7 @@ int Connect(const Options& o) {
   }
   if (link::OpenPort(o.port, o.speed) != link::kPortOpened) {
     print_line(stderr, Utf8ToCp1251("Невозможно подключить порт"));
+    for (const std::string& cause : detect::ExplainOpenFailure(o.port, o.speed)) print_line(stderr, cause);
     return kExitNoPort;
   }
   if (link::PollStation(network_number) != 0) {

@@ -18,6 +18,7 @@ constexpr const char* kUsage =
     "  fetch    fetch documents from a register and render them\n"
     "  lookup   ask a register for the receipt numbers of a period\n"
     "  emulate  run a register emulator on a pseudo-terminal\n"
+    "  detect   find the port, speed and network number of a register\n"
     "\n"
     "'tallyglass-cli COMMAND --help' explains each command.\n";
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   if (command == "fetch") return tallyglass::cli::RunFetch(argc - 1, argv + 1);
   if (command == "lookup") return tallyglass::cli::RunLookup(argc - 1, argv + 1);
   if (command == "emulate") return tallyglass::cli::RunEmulate(argc - 1, argv + 1);
+  if (command == "detect") return tallyglass::cli::RunDetect(argc - 1, argv + 1);
   std::fprintf(stderr, "tallyglass-cli: unknown command '%s'\n\n%s", argv[1], kUsage);
   return 2;
 }
