@@ -73,6 +73,7 @@ class TForm3 : public QMainWindow {
   TShape* Shape1;
   QPushButton* Button3;
   QPushButton* Button1;
+  QPushButton* FindButton;  // "Найти аппарат", added below "Подключить"
   QStatusBar* StatusBar1;
   QLabel* StatusPanel;  // the status bar's one simple text panel
   QMenu* N2;
@@ -85,6 +86,7 @@ class TForm3 : public QMainWindow {
   void Button1Click();
   void N45Click();
   void N5Click();
+  void FindButtonClick();
   void ApplicationEvents1Activate();
   void ApplicationEvents1Deactivate();
 
