@@ -23,7 +23,7 @@ std::optional<detect::FoundRegister> FindRegister(QWidget* parent, detect::Searc
   box.setMinimumDuration(0);
   box.setAutoClose(false);
   box.setAutoReset(false);
-  box.setWindowModality(Qt::WindowModal);
+  box.setWindowModality(Qt::ApplicationModal);
   box.setRange(0, 0);
   box.show();
 

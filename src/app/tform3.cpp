@@ -261,6 +261,7 @@ void TForm3::Button3Click() {
 void TForm3::FindButtonClick() {
   if (connected_) return;
   detect::SearchOptions options;
+  options.ports = search_ports_;
   for (const int speed : detect::kSearchSpeeds) {  // only the speeds ComboBox2 can show
     for (const std::string& item : SpeedItems())
       if (item == std::to_string(speed)) options.speeds.push_back(speed);

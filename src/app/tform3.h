@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -50,6 +51,9 @@ class TForm3 : public QMainWindow {
     int settle_ms = 1000;
   };
   void SetActivationWaits(ActivationWaits waits) { waits_ = waits; }
+  // The ports "Найти аппарат" tries; empty (the default) means the serial
+  // devices present. Tests point it at the emulator.
+  void SetSearchPorts(std::vector<std::string> ports) { search_ports_ = std::move(ports); }
 
   // Shared state read by the other windows and the reader.
   const QString& VersionText() const { return version_text_; }
@@ -113,6 +117,7 @@ class TForm3 : public QMainWindow {
   bool activation_pending_ = false;
   int activation_count_ = 0;
   std::string ini_path_;
+  std::vector<std::string> search_ports_;
 };
 
 }  // namespace tallyglass
