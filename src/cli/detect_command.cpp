@@ -164,13 +164,14 @@ int RunDetect(int argc, char** argv) {
 
   const detect::SearchResult result =
       detect::SearchRegisters(options, [](const detect::SearchEvent& event) {
-        if (g_interrupted) return false;
-        print_line(stderr, detect::DescribeEvent(event));
+        // A register found just as Ctrl-C came is still reported.
         if (event.kind == detect::SearchEvent::Kind::kFound) {
           std::printf("%s %d %d %s\n", Cp1251ToUtf8(event.port).c_str(), event.speed,
                       event.network_number, Cp1251ToUtf8(event.text).c_str());
           std::fflush(stdout);
         }
+        if (g_interrupted) return false;
+        print_line(stderr, detect::DescribeEvent(event));
         return true;
       });
 
