@@ -27,11 +27,16 @@ int Suffix(std::string_view name, std::string_view prefix) {
 }
 
 // A ttyS node exists for every possible UART; the kernel's port type tells
-// whether a chip is behind it (0 means none).
+// whether a chip is behind it (0 means none). The kernel's own console is left
+// alone: polls written there would land in the system log or a terminal.
 bool RealUart(const SystemRoots& roots, const std::string& name) {
-  std::ifstream type(roots.sys + "/class/tty/" + name + "/type");
+  const std::string dir = roots.sys + "/class/tty/" + name;
+  std::ifstream type(dir + "/type");
   int value = 0;
-  return type >> value && value != 0;
+  if (!(type >> value) || value == 0) return false;
+  std::ifstream console(dir + "/console");
+  std::string is_console;
+  return !(console >> is_console) || is_console != "Y";
 }
 
 }  // namespace

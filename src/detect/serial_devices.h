@@ -15,7 +15,8 @@ struct SystemRoots {
 
 // The serial devices present, as paths under roots.dev: ttyUSB*, then ttyACM*,
 // then the ttyS* that the kernel reports as a real UART (a ttyS whose
-// sys/class/tty/NAME/type is not 0); numbers in numeric order.
+// sys/class/tty/NAME/type is not 0) and that is not the kernel's console;
+// numbers in numeric order.
 std::vector<std::string> ListSerialDevices(const SystemRoots& roots = {});
 
 enum class DeviceKind {

@@ -40,10 +40,13 @@ class OpenFailureTest : public ::testing::Test {
   void SetUp() override {
     base = test_support::MakeScratchDir("tallyglass-cause");
     roots = {(base / "dev").string(), (base / "proc").string(), (base / "sys").string()};
-    for (const char* name : {"ttyS1", "ttyUSB10", "ttyACM0", "ttyUSB1", "ttyS0", "tty0", "null"})
+    for (const char* name : {"ttyS1", "ttyUSB10", "ttyACM0", "ttyUSB1", "ttyS0", "ttyS2", "tty0", "null"})
       Touch(base / "dev" / name);
     Touch(base / "sys/class/tty/ttyS0/type", "4\n");  // a 16550A behind it
+    Touch(base / "sys/class/tty/ttyS0/console", "N\n");
     Touch(base / "sys/class/tty/ttyS1/type", "0\n");  // no chip: not offered
+    Touch(base / "sys/class/tty/ttyS2/type", "4\n");  // the kernel's console: not offered
+    Touch(base / "sys/class/tty/ttyS2/console", "Y\n");
   }
   void TearDown() override { fs::remove_all(base); }
 
@@ -65,7 +68,7 @@ TEST_F(OpenFailureTest, MissingDeviceNamesTheOnesThatExist) {
                   "Последовательные устройства в системе: " + Dev("ttyUSB1") + ", " + Dev("ttyUSB10") +
                   ", " + Dev("ttyACM0") + ", " + Dev("ttyS0") + ".\n");
   // COM names map onto ttyS the way the link opens them.
-  EXPECT_NE(Joined(ExplainOpenFailure("COM3", 9600, roots, shopkeeper)).find(Dev("ttyS2") + " нет"),
+  EXPECT_NE(Joined(ExplainOpenFailure("COM9", 9600, roots, shopkeeper)).find(Dev("ttyS8") + " нет"),
             std::string::npos);
 }
 
