@@ -28,7 +28,7 @@ constexpr const char* kDetectUsage =
     "Polls serial ports for a register and prints, for each one that answers, a\n"
     "line \"PORT SPEED CASE STATUS\" on standard output; progress goes to standard\n"
     "error. Without --ports it tries the serial devices present (ttyUSB*, ttyACM*,\n"
-    "and the ttyS* with a real UART behind them).\n"
+    "and the ttyS* with a real UART behind them that are not the kernel's console).\n"
     "\n"
     "options:\n"
     "  --ports P,...   ports to try (names such as ttyUSB0 or COM1, or paths)\n"
