@@ -4,7 +4,7 @@ JOBS  ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo bench fuzz run clean
+.PHONY: all deps configure build test demo bench fuzz run install package clean
 
 all: build
 
@@ -48,6 +48,16 @@ fuzz:
 # (temp.xml, error.log) live in $(BUILD)/run.
 run: build
 	@mkdir -p $(BUILD)/run && cd $(BUILD)/run && "$(abspath $(BUILD))/src/app/tallyglass"
+
+# The programs, menu entry, icon, manual pages and bash completion under
+# PREFIX (DESTDIR is honoured for staging).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix "$(abspath $(PREFIX))"
+
+# A .deb with its dependencies computed from the binaries (dpkg-shlibdeps).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-asan build-release build-fuzz

@@ -20,10 +20,12 @@
 #include "settings/connection.h"
 #include "app/dialogs.h"
 #include "settings/fpinit_settings.h"
+#include "app/find_register.h"
 #include "app/qt_text.h"
 #include "app/tform4.h"
 #include "app/tform53.h"
 #include "app/tform54.h"
+#include "detect/open_failure.h"
 
 namespace tallyglass {
 namespace {
@@ -107,6 +109,11 @@ TForm3::TForm3(QWidget* parent) : QMainWindow(parent) {
   Button3->setObjectName("Button3");
   Button3->setGeometry(375, 76, 125, 28);
   connect(Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
+  // Not a designed control: it sits in the free space under Button3.
+  FindButton = new QPushButton("Найти аппарат", GroupBox1);
+  FindButton->setObjectName("FindButton");
+  FindButton->setGeometry(375, 120, 125, 28);
+  connect(FindButton, &QPushButton::clicked, this, &TForm3::FindButtonClick);
 
   Button1 = new QPushButton("Закрыть", client);
   Button1->setObjectName("Button1");
@@ -225,6 +232,7 @@ void TForm3::SetDisconnected() {
   Button3->setText("Подключить");
   ComboBox1->setEnabled(true);
   ComboBox2->setEnabled(true);
+  FindButton->setEnabled(true);
   connected_ = false;
 }
 
@@ -241,9 +249,15 @@ void TForm3::Button3Click() {
   const ConnectOutcome outcome = ConnectRegister(typed.port, typed.speed, typed.network_number);
   switch (outcome.kind) {
     case ConnectOutcome::Kind::kBadNetworkNumber:
-    case ConnectOutcome::Kind::kOpenFailed:
       ShowInform(this, ToQt(outcome.text));
       return;
+    case ConnectOutcome::Kind::kOpenFailed: {
+      std::string text = outcome.text;
+      const int speed = ComboBox2->currentText().toInt();
+      for (const std::string& cause : detect::ExplainOpenFailure(typed.port, speed)) text += "\n" + cause;
+      ShowInform(this, ToQt(text));
+      return;
+    }
     case ConnectOutcome::Kind::kNoAnswer:
       SetDisconnected();
       StatusPanel->setText(ToQt(outcome.text));
@@ -255,12 +269,34 @@ void TForm3::Button3Click() {
       Button3->setText("Отключить");
       ComboBox1->setEnabled(false);
       ComboBox2->setEnabled(false);
+      FindButton->setEnabled(false);  // the search would take the open port
       connected_ = true;
       StatusPanel->setText(ToQt(outcome.text));
       StatusPanel->setToolTip(StatusPanel->text());
       SaveConnectionSettings(ini_path_, typed);
       return;
   }
+}
+
+void TForm3::FindButtonClick() {
+  if (connected_) return;
+  detect::SearchOptions options;
+  options.ports = search_ports_;
+  for (const int speed : detect::kSearchSpeeds) {  // only the speeds ComboBox2 can show
+    for (const std::string& item : SpeedItems())
+      if (item == std::to_string(speed)) options.speeds.push_back(speed);
+  }
+  const auto found = FindRegister(this, options);
+  if (!found) return;
+  ComboBox1->setEditText(ToQt(found->port));
+  const int speed_index = ComboBox2->findText(QString::number(found->speed));
+  if (speed_index >= 0) ComboBox2->setCurrentIndex(speed_index);
+  const int number_index = ComboBox3->findText(QString::number(found->network_number));
+  if (number_index >= 0) ComboBox3->setCurrentIndex(number_index);
+  ComboBox3->setEditText(QString::number(found->network_number));
+  StatusPanel->setText(ToQt(Utf8ToCp1251("Найден аппарат: ") + found->port + ", " +
+                            std::to_string(found->speed) + Utf8ToCp1251(" бод, касса ") +
+                            std::to_string(found->network_number) + " - " + found->status));
 }
 
 void TForm3::Button1Click() { close(); }

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -50,6 +51,9 @@ class TForm3 : public QMainWindow {
     int settle_ms = 1000;
   };
   void SetActivationWaits(ActivationWaits waits) { waits_ = waits; }
+  // The ports "Найти аппарат" tries; empty (the default) means the serial
+  // devices present. Tests point it at the emulator.
+  void SetSearchPorts(std::vector<std::string> ports) { search_ports_ = std::move(ports); }
 
   // Shared state read by the other windows and the reader.
   const QString& VersionText() const { return version_text_; }
@@ -74,6 +78,7 @@ class TForm3 : public QMainWindow {
   TShape* Shape1;
   QPushButton* Button3;
   QPushButton* Button1;
+  QPushButton* FindButton;  // "Найти аппарат", added below "Подключить"
   QStatusBar* StatusBar1;
   QLabel* StatusPanel;  // the status bar's one simple text panel
   QMenu* N2;
@@ -86,6 +91,7 @@ class TForm3 : public QMainWindow {
   void Button1Click();
   void N45Click();
   void N5Click();
+  void FindButtonClick();
   void ApplicationEvents1Activate();
   void ApplicationEvents1Deactivate();
 
@@ -114,6 +120,7 @@ class TForm3 : public QMainWindow {
   bool activation_pending_ = false;
   int activation_count_ = 0;
   std::string ini_path_;
+  std::vector<std::string> search_ports_;
 };
 
 }  // namespace tallyglass

@@ -17,7 +17,7 @@ namespace tallyglass::cli {
 namespace {
 
 constexpr const char* kEmulateUsage =
-    "usage: tallyglass-cli emulate --journal FILE [--case N] [--baud B]\n"
+    "usage: tallyglass-cli emulate --journal FILE [--case N] [--baud B] [--line-speed B]\n"
     "\n"
     "Runs a cash register emulator on a pseudo-terminal. It serves the documents\n"
     "of FILE, a journal in the collected form temp.xml holds, answers the\n"
@@ -28,6 +28,7 @@ constexpr const char* kEmulateUsage =
     "  --journal FILE  the journal to serve (required)\n"
     "  --case N        the register's network number, 1 to 99 (default 1)\n"
     "  --baud B        pace every byte at B bit/s, 11 bits a byte (default: unpaced)\n"
+    "  --line-speed B  answer only while the port is set to B bit/s (default: any)\n"
     "  --help          this text\n";
 
 bool ReadFile(const std::string& path, std::string& bytes) {
@@ -52,10 +53,11 @@ int Fail(const std::string& message) {
 
 int RunEmulate(int argc, char** argv) {
   OptionParser parser("emulate", kEmulateUsage);
-  std::optional<std::string> journal_option, case_text, baud_text;
+  std::optional<std::string> journal_option, case_text, baud_text, line_speed_text;
   parser.value("--journal", &journal_option);
   parser.value("--case", &case_text);
   parser.value("--baud", &baud_text);
+  parser.value("--line-speed", &line_speed_text);
   if (!parser.parse(argc, argv)) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
 
@@ -64,6 +66,11 @@ int RunEmulate(int argc, char** argv) {
     const auto n = ParseExactInt32(*case_text);
     if (!n || *n < 1 || *n > 99) return Fail("--case must be a number from 1 to 99, not '" + *case_text + "'");
     options.case_number = *n;
+  }
+  if (line_speed_text) {
+    const auto n = ParseExactInt32(*line_speed_text);
+    if (!n || *n <= 0) return Fail("--line-speed must be a positive number of bit/s, not '" + *line_speed_text + "'");
+    options.line_speed = *n;
   }
   if (baud_text) {
     const auto n = ParseExactInt32(*baud_text);

@@ -14,6 +14,7 @@
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "detect/open_failure.h"
 #include "link/link.h"
 #include "print/tape_pdf.h"
 #include "reader/query.h"
@@ -139,9 +140,13 @@ int Connect(const Options& o) {
     case ConnectOutcome::Kind::kBadNetworkNumber:
       print_line(stderr, outcome.text);
       return kExitUsage;
-    case ConnectOutcome::Kind::kOpenFailed:
+    case ConnectOutcome::Kind::kOpenFailed: {
+      // The designed line first, then what this machine says about the port.
       print_line(stderr, outcome.text);
+      const int speed = static_cast<int>(ParseTypedNatural(o.speed.value_or("9600")).value_or(0));
+      for (const std::string& cause : detect::ExplainOpenFailure(*o.port, speed)) print_line(stderr, cause);
       return kExitNoPort;
+    }
     case ConnectOutcome::Kind::kNoAnswer:
       print_line(stderr, outcome.text);
       return kExitNoRegister;

@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "emulator/line_speed.h"
 #include "link/frame.h"
 #include "text/base64.h"
 
@@ -316,7 +317,12 @@ bool RegisterEmulator::Feed(std::uint8_t byte) {
   return true;  // fill bytes, the program's ACK and anything else are passed over
 }
 
+bool RegisterEmulator::HearsLine() const {
+  return options_.line_speed <= 0 || detail::LineSpeed(slave_) == options_.line_speed;
+}
+
 bool RegisterEmulator::AnswerPoll() {
+  if (!HearsLine()) return true;
   int index;
   {
     std::lock_guard lock(mutex_);
@@ -337,6 +343,7 @@ bool RegisterEmulator::AnswerPoll() {
 }
 
 bool RegisterEmulator::AnswerFrame(std::uint8_t check_low) {
+  if (!HearsLine()) return true;
   int index;
   {
     std::lock_guard lock(mutex_);

@@ -63,6 +63,9 @@ struct EmulatorOptions {
   int case_number = 1;  // the network number it answers to
   std::string status = "ZENTA1 EMULATOR";
   int baud = 0;  // > 0: every byte sent and received takes 11 bits at this speed
+  // > 0: answer only while the program has set the line to this speed, as a
+  // register hears nothing but noise at any other; 0 answers at every speed.
+  int line_speed = 0;
 };
 
 class RegisterEmulator {
@@ -109,6 +112,7 @@ class RegisterEmulator {
 
   void Serve();
   bool Feed(std::uint8_t byte);  // false when the line was closed
+  bool HearsLine() const;  // the program's line speed is ours (or we take any)
   bool AnswerPoll();
   bool AnswerFrame(std::uint8_t check_low);
   std::string Answer(std::string_view frame_text) const;

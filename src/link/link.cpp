@@ -359,6 +359,14 @@ int OpenPort(std::string_view port_name, int speed) {
   return kPortOpened;
 }
 
+std::string PortDevicePath(std::string_view port_name) { return DevicePath(port_name); }
+
+bool SupportedSpeed(int speed) {
+  speed_t constant;
+  bool custom;
+  return SpeedConstant(speed, constant, custom);
+}
+
 int ClosePort() {
   ReleaseResidency();
   if (g_link.fd < 0) return -1;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace tallyglass::link {
@@ -40,6 +41,10 @@ inline constexpr std::size_t kReplyBufferSize = 1644;
 // any other name lies under /dev/ ("ttyUSB0", "pts/3"). After kSettingsRefused
 // the port is closed again, so a later OpenPort of it can succeed.
 int OpenPort(std::string_view port_name, int speed);
+// The device file OpenPort opens for a port name ("COM1" is "/dev/ttyS0").
+std::string PortDevicePath(std::string_view port_name);
+// Whether OpenPort takes this speed (bit/s).
+bool SupportedSpeed(int speed);
 // 1 when the port was closed, -1 otherwise (also when none was open).
 int ClosePort();
 // 0 when the register answered with a status line (then in ReplyBuffer),
