@@ -43,19 +43,19 @@ void store_sale(check& c, bool cp, std::int32_t code, std::string_view text) {
   const std::int32_t key = cp ? c.cp_count : c.p_count;
   auto line = [&]() -> sale& { return cp ? at_key(c.cp_lines, key) : at_key(c.p_lines, key); };
   switch (code) {
-    case 0: {
+    case kP_N: {
       const float v = to_number(text);
       line().N = v;
       place_line(c, cp ? kind_CP : kind_P, key);
       break;
     }
-    case 1: line().C = text_field(text); break;
-    case 2: line().CD = text_field(text); break;
-    case 3: line().NM = text_field(text); break;
-    case 4: { const float v = to_number(text); line().SM = v; break; }
-    case 5: { const float v = to_number(text); line().Q = v; break; }
-    case 6: { const float v = to_number(text); line().PRC = v; break; }
-    case 7: line().TX = text_field(text); break;
+    case kP_C: line().C = text_field(text); break;
+    case kP_CD: line().CD = text_field(text); break;
+    case kP_NM: line().NM = text_field(text); break;
+    case kP_SM: { const float v = to_number(text); line().SM = v; break; }
+    case kP_Q: { const float v = to_number(text); line().Q = v; break; }
+    case kP_PRC: { const float v = to_number(text); line().PRC = v; break; }
+    case kP_TX: line().TX = text_field(text); break;
     default: break;
   }
 }
@@ -63,21 +63,21 @@ void store_sale(check& c, bool cp, std::int32_t code, std::string_view text) {
 void store_up_down(check& c, bool markup, std::int32_t code, std::string_view text) {
   const std::int32_t key = markup ? c.s_count : c.d_count;
   auto line = [&]() -> sale_up_down& { return markup ? at_key(c.s_lines, key) : at_key(c.d_lines, key); };
-  if (code == 4) {
+  if (code == kD_TX) {
     line().TX = text_field(text);
     return;
   }
-  if (code < 0 || code > 7) return;
+  if (code < kD_TR || code > kD_N) return;
   const float v = to_number(text);
   sale_up_down& l = line();
   switch (code) {
-    case 0: l.TR = v; break;
-    case 1: l.TY = v; break;
-    case 2: l.ST = v; break;
-    case 3: l.NI = v; break;
-    case 5: l.PR = v; break;
-    case 6: l.SM = v; break;
-    case 7:
+    case kD_TR: l.TR = v; break;
+    case kD_TY: l.TY = v; break;
+    case kD_ST: l.ST = v; break;
+    case kD_NI: l.NI = v; break;
+    case kD_PR: l.PR = v; break;
+    case kD_SM: l.SM = v; break;
+    case kD_N:
       l.N = v;
       place_line(c, markup ? kind_S : kind_D, key);
       break;
@@ -88,17 +88,17 @@ void store_up_down(check& c, bool markup, std::int32_t code, std::string_view te
 void store_pay(check& c, std::int32_t code, std::string_view text) {
   const std::int32_t key = c.m_count;
   switch (code) {
-    case 0: {
+    case kM_N: {
       const float v = to_number(text);
       at_key(c.m_lines, key).N = v;
       place_line(c, kind_M, key);
       break;
     }
-    case 1: { const float v = to_number(text); at_key(c.m_lines, key).T = v; break; }
-    case 2: at_key(c.m_lines, key).NM = text_field(text); break;
-    case 3: { const float v = to_number(text); at_key(c.m_lines, key).SM = v; break; }
-    case 4: { const float v = to_number(text); at_key(c.m_lines, key).RM = v; break; }
-    case 5: at_key(c.m_lines, key).RRN = text_field(text); break;
+    case kM_T: { const float v = to_number(text); at_key(c.m_lines, key).T = v; break; }
+    case kM_NM: at_key(c.m_lines, key).NM = text_field(text); break;
+    case kM_SM: { const float v = to_number(text); at_key(c.m_lines, key).SM = v; break; }
+    case kM_RM: { const float v = to_number(text); at_key(c.m_lines, key).RM = v; break; }
+    case kM_RRN: at_key(c.m_lines, key).RRN = text_field(text); break;
     default: break;
   }
 }
@@ -109,15 +109,15 @@ void store_in_out(check& c, bool out, std::int32_t code, std::string_view text) 
   // "I" reads N and T in the locale form.
   auto number = [&](std::string_view t) { return out ? to_number(t) : to_locale_number(t); };
   switch (code) {
-    case 0: {
+    case kI_N: {
       const float v = number(text);
       line().N = v;
       place_line(c, out ? kind_O : kind_I, key);
       break;
     }
-    case 1: { const float v = number(text); line().T = v; break; }
-    case 2: line().NM = text_field(text); break;
-    case 3: { const float v = to_number(text); line().SM = v; break; }
+    case kI_T: { const float v = number(text); line().T = v; break; }
+    case kI_NM: line().NM = text_field(text); break;
+    case kI_SM: { const float v = to_number(text); line().SM = v; break; }
     default: break;
   }
 }
@@ -125,74 +125,74 @@ void store_in_out(check& c, bool out, std::int32_t code, std::string_view text) 
 void store_end(rq& model, check& c, std::int32_t code, std::string_view text) {
   sale_end& e = c.end_line;
   switch (code) {
-    case 4: e.TX = text_field(text); return;
-    case 13: e.TS = text_field(text); return;
-    case 14: e.FN = text_field(text); return;
-    case 15: e.NS = to_short_integer(text); return;
+    case kE_TX: e.TX = text_field(text); return;
+    case kE_TS: e.TS = text_field(text); return;
+    case kE_FN: e.FN = text_field(text); return;
+    case kE_NS: e.NS = to_short_integer(text); return;
     default: break;
   }
-  if (code < 0 || code > 12) return;
+  if (code < kE_N || code > kE_VD) return;
   const float v = to_number(text);
   switch (code) {
-    case 0:
+    case kE_N:
       e.N = v;
       place_line(c, kind_E, c.e_count);
       break;
-    case 1:
+    case kE_NO:
       e.NO = v;
       model.note_check_no(truncate_to_int(v));
       break;
-    case 2: e.SM = v; break;
-    case 3: e.SE = v; break;
-    case 5: e.TXPR = v; break;
-    case 6: e.TXSM = v; break;
-    case 7: e.DTPR = v; break;
-    case 8: e.DTSM = v; break;
-    case 9: e.TXTY = v; break;
-    case 10: e.TXAL = v; break;
-    case 11: e.CS = v; break;
-    case 12: e.VD = v; break;
+    case kE_SM: e.SM = v; break;
+    case kE_SE: e.SE = v; break;
+    case kE_TXPR: e.TXPR = v; break;
+    case kE_TXSM: e.TXSM = v; break;
+    case kE_DTPR: e.DTPR = v; break;
+    case kE_DTSM: e.DTSM = v; break;
+    case kE_TXTY: e.TXTY = v; break;
+    case kE_TXAL: e.TXAL = v; break;
+    case kE_CS: e.CS = v; break;
+    case kE_VD: e.VD = v; break;
     default: break;
   }
 }
 
 void store_vid_tax(vid_tax& t, std::int32_t code, std::string_view text) {
   switch (code) {
-    case 0: t.TX = text_field(text); return;
-    case 1: t.TS = text_field(text); return;
+    case kTXS_TX: t.TX = text_field(text); return;
+    case kTXS_TS: t.TS = text_field(text); return;
     default: break;
   }
-  if (code < 2 || code > 11) return;
+  if (code < kTXS_TXPR || code > kTXS_SMO) return;
   const float v = to_number(text);
   switch (code) {
-    case 2: t.TXPR = v; break;
-    case 3: t.TXI = v; break;
-    case 4: t.TXO = v; break;
-    case 5: t.DTPR = v; break;
-    case 6: t.DTI = v; break;
-    case 7: t.DTO = v; break;
-    case 8: t.TXTY = v; break;
-    case 9: t.TXAL = v; break;
-    case 10: t.SMI = v; break;
-    case 11: t.SMO = v; break;
+    case kTXS_TXPR: t.TXPR = v; break;
+    case kTXS_TXI: t.TXI = v; break;
+    case kTXS_TXO: t.TXO = v; break;
+    case kTXS_DTPR: t.DTPR = v; break;
+    case kTXS_DTI: t.DTI = v; break;
+    case kTXS_DTO: t.DTO = v; break;
+    case kTXS_TXTY: t.TXTY = v; break;
+    case kTXS_TXAL: t.TXAL = v; break;
+    case kTXS_SMI: t.SMI = v; break;
+    case kTXS_SMO: t.SMO = v; break;
     default: break;
   }
 }
 
 void store_tx(tx& t, std::int32_t code, std::string_view text) {
-  if (code == 0) {
+  if (code == kTX_TX) {
     t.TX = text_field(text);
     return;
   }
-  if (code < 1 || code > 6) return;
+  if (code < kTX_TXPR || code > kTX_TXAL) return;
   const float v = to_number(text);
   switch (code) {
-    case 1: t.TXPR = v; break;
-    case 2: t.TXSM = v; break;
-    case 3: t.DTPR = v; break;
-    case 4: t.DTSM = v; break;
-    case 5: t.TXTY = v; break;
-    case 6: t.TXAL = v; break;
+    case kTX_TXPR: t.TXPR = v; break;
+    case kTX_TXSM: t.TXSM = v; break;
+    case kTX_DTPR: t.DTPR = v; break;
+    case kTX_DTSM: t.DTSM = v; break;
+    case kTX_TXTY: t.TXTY = v; break;
+    case kTX_TXAL: t.TXAL = v; break;
     default: break;
   }
 }
@@ -210,43 +210,43 @@ void control::enter_element(std::string_view name) {
 void store_field(rq& model, control& state, std::int32_t code, std::string_view text) {
   switch (state.current) {
     case el_RQ:
-      if (code == 0) model.V = to_number(text);
+      if (code == kRQ_V) model.V = to_number(text);
       break;
     case el_DAT: {
-      if (code < 0 || code > 5) break;
-      if (code <= 2) {
+      if (code < kDAT_FN || code > kDAT_V) break;
+      if (code <= kDAT_ZN) {
         std::string v = text_field(text);
         dat& d = current_doc(model);
-        (code == 0 ? d.FN : code == 1 ? d.TN : d.ZN) = std::move(v);
+        (code == kDAT_FN ? d.FN : code == kDAT_TN ? d.TN : d.ZN) = std::move(v);
       } else {
         const float v = to_number(text);
         dat& d = current_doc(model);
-        (code == 3 ? d.DI : code == 4 ? d.DT : d.V) = v;
+        (code == kDAT_DI ? d.DI : code == kDAT_DT ? d.DT : d.V) = v;
       }
       break;
     }
     case el_MAC:
-      if (code == 0 || code == 1) {
+      if (code == kMAC_DI || code == kMAC_NT) {
         const float v = to_number(text);
         mac& m = at_key(model.macs, model.doc_count);
-        (code == 0 ? m.DI : m.NT) = v;
+        (code == kMAC_DI ? m.DI : m.NT) = v;
       }
       break;
     case el_C:
-      if (code == 0) {
+      if (code == kC_T) {
         const float v = to_number(text);
         current_check(model).T = v;
         current_doc(model).is_check = true;
-      } else if (code == 1) {
+      } else if (code == kC_CN) {
         const std::int32_t v = to_integer_or_zero(text);
         current_check(model).CN = v;
-      } else if (code == 2) {
+      } else if (code == kC_ON) {
         // An empty "ON" is the one empty value that is not a failure.
         current_check(model).ON = text.empty() ? std::string(7, ' ') : std::string(text);
       }
       break;
     case el_Z:
-      if (code == 0) {
+      if (code == kZ_NO) {
         const float v = to_number(text);
         current_zvit(model).NO = v;
         model.note_zvit_no(truncate_to_int(v));
@@ -254,7 +254,7 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
       }
       break;
     case el_TS:
-      if (code == 0) current_doc(model).ts.text = text_field(text);
+      if (code == kTS_TS) current_doc(model).ts.text = text_field(text);
       break;
     case el_P:
     case el_CP:
@@ -273,35 +273,35 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
       break;
     case el_L: {
       check& c = current_check(model);
-      if (code == 0) {
+      if (code == kL_N) {
         const float v = to_number(text);
         at_key(c.l_lines, c.l_count).N = v;
         place_line(c, kind_L, c.l_count);
-      } else if (code == 1) {
+      } else if (code == kL_text) {
         at_key(c.l_lines, c.l_count).text = text_field(text);
       }
       break;
     }
     case el_H: {
       check& c = current_check(model);
-      if (code == 0) {
+      if (code == kH_N) {
         const float v = to_number(text);
         at_key(c.h_lines, c.h_count).N = v;
         place_line(c, kind_H, c.h_count);
-      } else if (code >= 1 && code <= 3) {
+      } else if (code >= kH_text && code <= kH_HT) {
         std::string v = text_field(text);
         sale_serv_info& h = at_key(c.h_lines, c.h_count);
-        (code == 1 ? h.text : code == 2 ? h.HP : h.HT) = std::move(v);
+        (code == kH_text ? h.text : code == kH_HP ? h.HP : h.HT) = std::move(v);
       }
       break;
     }
     case el_VD: {
       check& c = current_check(model);
-      if (code == 0) {
+      if (code == kVD_N) {
         const float v = to_number(text);
         c.cancel_line.N = v;
         place_line(c, kind_VD, c.vd_count);
-      } else if (code == 1) {
+      } else if (code == kVD_NI) {
         const float v = to_number(text);
         c.cancel_line.NI = v;
       }
@@ -319,34 +319,34 @@ void store_field(rq& model, control& state, std::int32_t code, std::string_view 
     case el_Z_M: {
       zvit& z = current_zvit(model);
       z.has_z_m = true;
-      if (code == 1) {
+      if (code == kZM_NM) {
         at_key(z.z_m_lines, z.z_m_count).NM = text_field(text);
-      } else if (code == 0 || code == 2 || code == 3) {
+      } else if (code == kZM_T || code == kZM_SMI || code == kZM_SMO) {
         const float v = to_number(text);
         vid_pay& p = at_key(z.z_m_lines, z.z_m_count);
-        (code == 0 ? p.T : code == 2 ? p.SMI : p.SMO) = v;
+        (code == kZM_T ? p.T : code == kZM_SMI ? p.SMI : p.SMO) = v;
       }
       break;
     }
     case el_IO: {
       zvit& z = current_zvit(model);
       z.has_io = true;
-      if (code == 1) {
+      if (code == kIO_NM) {
         at_key(z.io_lines, z.io_count).NM = text_field(text);
-      } else if (code == 0 || (code >= 2 && code <= 4)) {
+      } else if (code == kIO_T || (code >= kIO_SMI && code <= kIO_SMT)) {
         const float v = to_number(text);
         vid_rotate& r = at_key(z.io_lines, z.io_count);
-        (code == 0 ? r.T : code == 2 ? r.SMI : code == 3 ? r.SMO : r.SMT) = v;
+        (code == kIO_T ? r.T : code == kIO_SMI ? r.SMI : code == kIO_SMO ? r.SMO : r.SMT) = v;
       }
       break;
     }
     case el_NC: {
       zvit& z = current_zvit(model);
       z.has_nc = true;
-      if (code == 0 || code == 1) {
+      if (code == kNC_NI || code == kNC_NO) {
         const float v = to_number(text);
         count_check& n = at_key(z.nc_lines, z.nc_count);
-        (code == 0 ? n.NI : n.NO) = v;
+        (code == kNC_NI ? n.NI : n.NO) = v;
       }
       break;
     }
@@ -420,10 +420,10 @@ void load_nodes(rq& model, control& state, node_view& tree, node_view::node pare
     std::string_view text;
     if (tree.only_child_text(child, text)) {
       switch (state.current) {
-        case el_MAC: store_field(model, state, 2, text); break;
-        case el_TS: store_field(model, state, 0, text); break;
+        case el_MAC: store_field(model, state, kMAC_text, text); break;
+        case el_TS: store_field(model, state, kTS_TS, text); break;
         case el_L:
-        case el_H: store_field(model, state, 1, text); break;
+        case el_H: store_field(model, state, kH_text, text); break;  // kL_text is the same code
         default: break;
       }
     }

@@ -26,31 +26,37 @@ typ_work::typ_work() {
                   {"P", 6},   {"CP", 7},  {"D", 8},    {"S", 9},    {"M", 10},  {"I", 11},
                   {"O", 12},  {"L", 13},  {"H", 14},   {"VD", 15},  {"E", 16},  {"TXS", 17},
                   {"Z_M", 18}, {"IO", 19}, {"NC", 20}, {"TX", 21}});
-  fill(rq_table, {{"V", 0}});
-  fill(dat_table, {{"FN", 0}, {"TN", 1}, {"ZN", 2}, {"DI", 3}, {"DT", 4}, {"V", 5}});
-  fill(mac_table, {{"DI", 0}, {"NT", 1}});
-  fill(c_table, {{"T", 0}, {"CN", 1}, {"ON", 2}});
-  fill(p_table, {{"N", 0}, {"C", 1}, {"CD", 2}, {"NM", 3}, {"SM", 4}, {"Q", 5}, {"PRC", 6},
-                 {"TX", 7}});
-  fill(d_table, {{"TR", 0}, {"TY", 1}, {"ST", 2}, {"NI", 3}, {"TX", 4}, {"PR", 5}, {"SM", 6},
-                 {"N", 7}});
-  fill(m_table, {{"N", 0}, {"T", 1}, {"NM", 2}, {"SM", 3}, {"RM", 4}, {"RRN", 5}});
-  fill(i_o_table, {{"N", 0}, {"T", 1}, {"NM", 2}, {"SM", 3}});
-  fill(l_table, {{"N", 0}});
-  fill(vd_table, {{"N", 0}, {"NI", 1}});
-  fill(e_table, {{"N", 0},     {"NO", 1},    {"SM", 2},    {"SE", 3},   {"TX", 4},   {"TXPR", 5},
-                 {"TXSM", 6},  {"DTPR", 7},  {"DTSM", 8},  {"TXTY", 9}, {"TXAL", 10}, {"CS", 11},
-                 {"VD", 12},   {"TS", 13},   {"FN", 14},   {"NS", 15}});
-  fill(ts_table, {{"TS", 0}});
-  fill(z_table, {{"NO", 0}});
-  fill(txs_table, {{"TX", 0},   {"TS", 1},   {"TXPR", 2}, {"TXI", 3},  {"TXO", 4},  {"DTPR", 5},
-                   {"DTI", 6},  {"DTO", 7},  {"TXTY", 8}, {"TXAL", 9}, {"SMI", 10}, {"SMO", 11}});
-  fill(z_m_table, {{"T", 0}, {"NM", 1}, {"SMI", 2}, {"SMO", 3}});
-  fill(io_table, {{"T", 0}, {"NM", 1}, {"SMI", 2}, {"SMO", 3}, {"SMT", 4}});
-  fill(nc_table, {{"NI", 0}, {"NO", 1}});
-  fill(tx_table, {{"TX", 0}, {"TXPR", 1}, {"TXSM", 2}, {"DTPR", 3}, {"DTSM", 4}, {"TXTY", 5},
-                  {"TXAL", 6}});
-  fill(h_table, {{"N", 0}, {"HP", 2}, {"HT", 3}});
+  fill(rq_table, {{"V", kRQ_V}});
+  fill(dat_table, {{"FN", kDAT_FN}, {"TN", kDAT_TN}, {"ZN", kDAT_ZN}, {"DI", kDAT_DI},
+                   {"DT", kDAT_DT}, {"V", kDAT_V}});
+  fill(mac_table, {{"DI", kMAC_DI}, {"NT", kMAC_NT}});
+  fill(c_table, {{"T", kC_T}, {"CN", kC_CN}, {"ON", kC_ON}});
+  fill(p_table, {{"N", kP_N}, {"C", kP_C}, {"CD", kP_CD}, {"NM", kP_NM}, {"SM", kP_SM},
+                 {"Q", kP_Q}, {"PRC", kP_PRC}, {"TX", kP_TX}});
+  fill(d_table, {{"TR", kD_TR}, {"TY", kD_TY}, {"ST", kD_ST}, {"NI", kD_NI}, {"TX", kD_TX},
+                 {"PR", kD_PR}, {"SM", kD_SM}, {"N", kD_N}});
+  fill(m_table, {{"N", kM_N}, {"T", kM_T}, {"NM", kM_NM}, {"SM", kM_SM}, {"RM", kM_RM},
+                 {"RRN", kM_RRN}});
+  fill(i_o_table, {{"N", kI_N}, {"T", kI_T}, {"NM", kI_NM}, {"SM", kI_SM}});
+  fill(l_table, {{"N", kL_N}});
+  fill(vd_table, {{"N", kVD_N}, {"NI", kVD_NI}});
+  fill(e_table, {{"N", kE_N}, {"NO", kE_NO}, {"SM", kE_SM}, {"SE", kE_SE}, {"TX", kE_TX},
+                 {"TXPR", kE_TXPR}, {"TXSM", kE_TXSM}, {"DTPR", kE_DTPR}, {"DTSM", kE_DTSM},
+                 {"TXTY", kE_TXTY}, {"TXAL", kE_TXAL}, {"CS", kE_CS}, {"VD", kE_VD},
+                 {"TS", kE_TS}, {"FN", kE_FN}, {"NS", kE_NS}});
+  fill(ts_table, {{"TS", kTS_TS}});
+  fill(z_table, {{"NO", kZ_NO}});
+  fill(txs_table, {{"TX", kTXS_TX}, {"TS", kTXS_TS}, {"TXPR", kTXS_TXPR}, {"TXI", kTXS_TXI},
+                   {"TXO", kTXS_TXO}, {"DTPR", kTXS_DTPR}, {"DTI", kTXS_DTI}, {"DTO", kTXS_DTO},
+                   {"TXTY", kTXS_TXTY}, {"TXAL", kTXS_TXAL}, {"SMI", kTXS_SMI},
+                   {"SMO", kTXS_SMO}});
+  fill(z_m_table, {{"T", kZM_T}, {"NM", kZM_NM}, {"SMI", kZM_SMI}, {"SMO", kZM_SMO}});
+  fill(io_table, {{"T", kIO_T}, {"NM", kIO_NM}, {"SMI", kIO_SMI}, {"SMO", kIO_SMO},
+                  {"SMT", kIO_SMT}});
+  fill(nc_table, {{"NI", kNC_NI}, {"NO", kNC_NO}});
+  fill(tx_table, {{"TX", kTX_TX}, {"TXPR", kTX_TXPR}, {"TXSM", kTX_TXSM}, {"DTPR", kTX_DTPR},
+                  {"DTSM", kTX_DTSM}, {"TXTY", kTX_TXTY}, {"TXAL", kTX_TXAL}});
+  fill(h_table, {{"N", kH_N}, {"HP", kH_HP}, {"HT", kH_HT}});
 }
 
 typ_work::table* typ_work::table_of(std::int32_t element) {
