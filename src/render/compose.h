@@ -2,6 +2,7 @@
 // Line composition shared by the receipt and Z-report layouts. All text is
 // Windows-1251 bytes: one byte is one character is one column, columns count
 // from 1.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -40,6 +41,13 @@ int tax_group(std::string_view text);
 
 // The letter of a tax group; "Много параметров" outside 0..10.
 const std::string& tax_letter(int group);
+
+// The tape's columns, counted from 1.
+inline constexpr int kAmountColumn = 37;         // amounts, rates and stamps end here
+inline constexpr int kZFirstAmountColumn = 24;   // the first of a Z-report line's two amounts
+inline constexpr int kTaxRateColumn = 30;        // the rate of a receipt's tax line
+inline constexpr int kNumberColumn = 11;         // the receipt number of the footer
+inline constexpr std::size_t kNameWidth = 34;    // a long sale name is cut into pieces this wide
 
 // Writes value into text so that it ends at end_column. A text shorter than
 // 38 characters first gets 35 spaces appended. Throws RenderError when the

@@ -70,9 +70,9 @@ std::string amount_with_letter(float amount, int group) {
 void sale_line(const sale& s, bool wrap, bool whole_quantity, Listing& out) {
   std::string_view rest = s.NM;
   if (wrap) {
-    while (rest.size() > 34) {
-      out.push_back(indent(rest.substr(0, 34)));
-      rest.remove_prefix(34);
+    while (rest.size() > kNameWidth) {
+      out.push_back(indent(rest.substr(0, kNameWidth)));
+      rest.remove_prefix(kNameWidth);
     }
   }
   std::string k;
@@ -86,7 +86,7 @@ void sale_line(const sale& s, bool wrap, bool whole_quantity, Listing& out) {
     k.assign(rest).append(7, ' ');
   }
   const std::string v = amount_with_letter(s.SM, tax_group(s.TX));
-  out.push_back(indent(place_right(std::move(k), v, 37)));
+  out.push_back(indent(place_right(std::move(k), v, kAmountColumn)));
 }
 
 void discount_line(const sale_up_down& d, Listing& out) {
@@ -102,14 +102,14 @@ void discount_line(const sale_up_down& d, Listing& out) {
   if (target == 2) k += t.on_tax;
   const int group = d.TX.empty() ? 6 : tax_group(d.TX);
   const std::string v = "-" + amount_with_letter(d.SM, group);
-  out.push_back(indent(place_right(std::move(k), v, 37)));
+  out.push_back(indent(place_right(std::move(k), v, kAmountColumn)));
 }
 
 void markup_line(const sale_up_down& s, Listing& out) {
   std::string k = texts().markup + rate_text(s.PR);
   if (integer_part(s.TY) == 1) k += '%';
   const std::string v = amount_with_letter(s.SM, tax_group(s.TX));
-  out.push_back(indent(place_right(std::move(k), v, 37)));
+  out.push_back(indent(place_right(std::move(k), v, kAmountColumn)));
 }
 
 void service_info_line(const sale_serv_info& h, Layout layout, Listing& out) {
@@ -140,11 +140,11 @@ void item_line(const check& c, const line_ref& ref, Layout layout, Listing& out)
       markup_line(record_at(c.s_lines, ref.key), out);
       break;
     case kind_I:
-      out.push_back(place_right(t.cash_in, amount_text(record_at(c.i_lines, ref.key).SM), 37));
+      out.push_back(place_right(t.cash_in, amount_text(record_at(c.i_lines, ref.key).SM), kAmountColumn));
       break;
     case kind_O:
       out.push_back(
-          place_right(t.cash_out, "-" + amount_text(record_at(c.o_lines, ref.key).SM), 37));
+          place_right(t.cash_out, "-" + amount_text(record_at(c.o_lines, ref.key).SM), kAmountColumn));
       break;
     case kind_L:
       out.push_back(indent(record_at(c.l_lines, ref.key).text));
@@ -160,8 +160,8 @@ void item_line(const check& c, const line_ref& ref, Layout layout, Listing& out)
 // The lead, the rate ending at column 30 (its trailing spaces cover the space
 // after "="), the amount ending at column 37.
 void tax_line(const std::string& lead, float rate, float amount, Listing& out) {
-  std::string k = place_right(lead, rate_text(rate) + "%        ", 30);
-  out.push_back(place_right(std::move(k), amount_text(amount), 37));
+  std::string k = place_right(lead, rate_text(rate) + "%        ", kTaxRateColumn);
+  out.push_back(place_right(std::move(k), amount_text(amount), kAmountColumn));
 }
 
 void vat_line(int group, float rate, float amount, Listing& out) {
@@ -182,7 +182,7 @@ void totals(const check& c, bool& annulled, Listing& out) {
   }
   if (c.T == 2) return;  // a service receipt has no totals
   append_separator(out);
-  out.push_back(place_right(t.total, amount_text(e.SM), 37));
+  out.push_back(place_right(t.total, amount_text(e.SM), kAmountColumn));
   if (e.has_tx) {
     for (std::int32_t key = 0; key < e.tx_count; ++key) {
       const tx& tax = record_at(e.taxes, key);
@@ -205,12 +205,12 @@ void payment(const sale_pay& p, Listing& out) {
   const Texts& t = texts();
   std::string k = indent(p.NM);
   k.append(6, ' ');
-  out.push_back(place_right(std::move(k), amount_text(p.SM), 37));
+  out.push_back(place_right(std::move(k), amount_text(p.SM), kAmountColumn));
   if (p.NM == t.credit) {
     out.push_back(t.transaction);
     out.push_back(indent(p.RRN));
   }
-  if (p.RM != 0) out.push_back(place_right(t.change, "-" + amount_text(p.RM), 37));
+  if (p.RM != 0) out.push_back(place_right(t.change, "-" + amount_text(p.RM), kAmountColumn));
 }
 
 void render_layout(const rq& model, std::int32_t position, Layout layout, Listing& out) {
@@ -254,9 +254,9 @@ void render_layout(const rq& model, std::int32_t position, Layout layout, Listin
 
   // Footer: the receipt number with leading zeros, the date and time ending
   // at column 37, then the receipt type.
-  std::string k = place_right(t.number_template, integer_text(e.NO), 11);
+  std::string k = place_right(t.number_template, integer_text(e.NO), kNumberColumn);
   k.append(layout == Layout::full ? 1 : 8, ' ');
-  out.push_back(place_right(std::move(k), stamp_text(doc.ts.text, true), 37));
+  out.push_back(place_right(std::move(k), stamp_text(doc.ts.text, true), kAmountColumn));
   switch (integer_part(c.T)) {
     case 0:
       if (!annulled) out.push_back(t.fiscal);

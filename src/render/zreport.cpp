@@ -40,8 +40,8 @@ int next_group(int g) { return g < std::numeric_limits<int>::max() ? g + 1 : g; 
 // A line with amounts ending at columns 24 and 37.
 void two_amounts(std::string lead, const std::string& left, const std::string& right,
                  Listing& out) {
-  std::string k = place_right(std::move(lead), left, 24);
-  out.push_back(place_right(std::move(k), right, 37));
+  std::string k = place_right(std::move(lead), left, kZFirstAmountColumn);
+  out.push_back(place_right(std::move(k), right, kAmountColumn));
 }
 
 }  // namespace
@@ -73,7 +73,7 @@ void render_zreport(const rq& model, std::int32_t position, Listing& out) {
     for (std::int32_t key = 0; key < z.io_count; ++key) {
       const vid_rotate& r = record_at(z.io_lines, key);
       two_amounts("  " + r.NM, amount_text(r.SMO), amount_text(r.SMI), out);
-      out.push_back(place_right(t.cash_in_drawer, amount_text(r.SMT), 37));
+      out.push_back(place_right(t.cash_in_drawer, amount_text(r.SMT), kAmountColumn));
     }
   }
 
@@ -120,26 +120,26 @@ void render_zreport(const rq& model, std::int32_t position, Listing& out) {
   out.push_back(std::move(count));
 
   if (z.has_txs) {
-    out.push_back(place_right(t.rates, stamp_text(record_at(z.txs_lines, 0).TS, false), 37));
+    out.push_back(place_right(t.rates, stamp_text(record_at(z.txs_lines, 0).TS, false), kAmountColumn));
     for (std::int32_t key = 0; key < z.txs_count; ++key) {
       const vid_tax& tax = record_at(z.txs_lines, key);
       int g = tax_group(tax.TX);
       if (tax.DTPR != 0) {
         std::string lead = t.excise;
         lead.append(tax_letter(g)).append(" = ");
-        out.push_back(place_right(std::move(lead), rate_text(tax.DTPR) + "%", 37));
+        out.push_back(place_right(std::move(lead), rate_text(tax.DTPR) + "%", kAmountColumn));
         g = next_group(g);
       }
       const std::string& letter = tax_letter(g);
       std::string lead = t.vat;
       lead.append(letter).append(t.vat_included).append(letter).append(" = ");
-      out.push_back(place_right(std::move(lead), rate_text(tax.TXPR) + "%", 37));
+      out.push_back(place_right(std::move(lead), rate_text(tax.TXPR) + "%", kAmountColumn));
     }
   } else {
     out.push_back(t.rates);
   }
 
-  out.push_back(place_right(std::string(8, ' '), stamp_text(doc.ts.text, true), 37));
+  out.push_back(place_right(std::string(8, ' '), stamp_text(doc.ts.text, true), kAmountColumn));
   out.push_back(t.closing);
   append_separator(out);
   append_separator(out);
