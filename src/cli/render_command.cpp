@@ -179,7 +179,9 @@ int RunRender(int argc, char** argv) {
   Listing listing;
   int status = 0;
   std::string failure;
-  if (!parse_and_load(text, model, loader, &failure)) {
+  const bool loaded = parse_and_load(text, model, loader, &failure);
+  std::string().swap(text);  // the model holds it all now: no need to keep both
+  if (!loaded) {
     std::fprintf(stderr, "tallyglass-cli render: %s: %s\n", journal->c_str(), failure.c_str());
     listing.push_back(kBroken);
     status = 1;
@@ -206,13 +208,19 @@ int RunRender(int argc, char** argv) {
     }
   }
 
+  // Written in pieces: a whole UTF-8 copy of a large listing would cost as
+  // much memory again as the listing itself.
   std::string utf8;
   for (const auto& line : listing) {
     utf8 += Cp1251ToUtf8(line);
     utf8 += '\n';
+    if (utf8.size() >= 65536) {
+      std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+      utf8.clear();
+    }
   }
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  if (std::fflush(stdout) != 0) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "tallyglass-cli render: cannot write the listing: %s\n", std::strerror(errno));
     return 2;
   }
