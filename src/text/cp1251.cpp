@@ -76,15 +76,19 @@ std::string Utf8ToCp1251(std::string_view text) {
     }
     int extra = 0;
     char32_t cp = 0;
+    char32_t least = 0;  // below it the form is overlong
     if ((c & 0xE0) == 0xC0) {
       extra = 1;
       cp = c & 0x1F;
+      least = 0x80;
     } else if ((c & 0xF0) == 0xE0) {
       extra = 2;
       cp = c & 0x0F;
+      least = 0x800;
     } else if ((c & 0xF8) == 0xF0) {
       extra = 3;
       cp = c & 0x07;
+      least = 0x10000;
     } else {
       out += '?';  // a stray continuation byte or an invalid lead byte
       ++i;
@@ -99,8 +103,10 @@ std::string Utf8ToCp1251(std::string_view text) {
       }
       cp = (cp << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
     }
-    out += ok ? CodePointToCp1251(cp) : '?';
-    i = ok ? j : i + 1;
+    // A broken sequence (cut short, or overlong) is one "?" for its lead and
+    // the continuation bytes read; a byte that cut it starts the next character.
+    out += ok && cp >= least ? CodePointToCp1251(cp) : '?';
+    i = j;
   }
   return out;
 }
