@@ -108,11 +108,16 @@ class tree_builder {
 
   // Records the root and what is left under it.
   void finish(xmlDocPtr doc, xmlNodePtr root) {
+    // Children already taken mean an element child: then no text is the only one.
+    const bool whole = first_top_ == kNone;
     take_children(doc, root, true);
-    xml_document::node_record& r = doc_.nodes_[0];
-    r.name = name_of(root);
-    r.first_attribute = add_attributes(root);
+    const std::uint32_t name = name_of(root);
+    const std::uint32_t first_attribute = add_attributes(root);
+    record& r = doc_.nodes_[0];
+    r.name = name;
+    r.first_attribute = first_attribute;
     r.first_child = first_top_;
+    if (whole) set_only_text(0, root);
     // Fewer records than the text had bytes reserved for.
     doc_.texts_.shrink_to_fit();
   }
@@ -161,21 +166,25 @@ class tree_builder {
     // An entity reference's children are the entity's own nodes: not part of the tree.
     if (x->type != XML_ELEMENT_NODE) return index;
 
-    doc_.nodes_[index].first_attribute = add_attributes(x);
-    const xmlNode* child = x->children;
-    if (child != nullptr && child->next == nullptr &&
-        (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE)) {
-      const auto [at, length] = add_text(utf8_view(child->content));
-      doc_.nodes_[index].text = at;
-      doc_.nodes_[index].text_length = length;
-    }
+    const std::uint32_t first_attribute = add_attributes(x);
+    doc_.nodes_[index].first_attribute = first_attribute;
+    set_only_text(index, x);
     std::uint32_t last = kNone;
-    for (; child != nullptr; child = child->next) {
+    for (const xmlNode* child = x->children; child != nullptr; child = child->next) {
       const std::uint32_t c = add_node(child);
       (last == kNone ? doc_.nodes_[index].first_child : doc_.nodes_[last].next_sibling) = c;
       last = c;
     }
     return index;
+  }
+
+  void set_only_text(std::uint32_t index, const xmlNode* x) {
+    const xmlNode* child = x->children;
+    if (child == nullptr || child->next != nullptr) return;
+    if (child->type != XML_TEXT_NODE && child->type != XML_CDATA_SECTION_NODE) return;
+    const auto [at, length] = add_text(utf8_view(child->content));
+    doc_.nodes_[index].text = at;
+    doc_.nodes_[index].text_length = length;
   }
 
   std::uint32_t add_attributes(const xmlNode* x) {
