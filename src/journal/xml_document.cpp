@@ -6,7 +6,9 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <array>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -29,7 +31,7 @@ void append_cp1251(std::string& out, std::string_view utf8) {
   if (high < 0x80) {
     out.append(utf8);
   } else {
-    out += Utf8ToCp1251(utf8);
+    AppendUtf8AsCp1251(out, utf8);
   }
 }
 
@@ -233,10 +235,11 @@ class tree_builder {
   // the pointer finds the record without reading the name.
   std::uint32_t name_of(const xmlNs* ns, const xmlChar* local, const xmlDoc* doc) {
     if (ns == nullptr || ns->prefix == nullptr) {
-      if (const auto it = by_pointer_.find(local); it != by_pointer_.end()) return it->second;
+      cached_name& slot = by_pointer_[(reinterpret_cast<std::uintptr_t>(local) >> 3) % by_pointer_.size()];
+      if (slot.local == local && local != nullptr) return slot.id;
       const std::uint32_t id = intern(utf8_view(local));
       if (local != nullptr && doc != nullptr && doc->dict != nullptr && xmlDictOwns(doc->dict, local) == 1) {
-        by_pointer_.emplace(local, id);
+        slot = {local, id};
       }
       return id;
     }
@@ -263,7 +266,11 @@ class tree_builder {
   }
 
   xml_document& doc_;
-  std::unordered_map<const xmlChar*, std::uint32_t> by_pointer_;
+  struct cached_name {
+    const xmlChar* local = nullptr;
+    std::uint32_t id = 0;
+  };
+  std::array<cached_name, 64> by_pointer_{};
   std::unordered_map<std::string, std::uint32_t> by_text_;
   std::uint32_t first_top_ = kNone, last_top_ = kNone;
   std::exception_ptr failure_;

@@ -62,15 +62,17 @@ std::string Cp1251ToUtf8(std::string_view text) {
   return out;
 }
 
-std::string Utf8ToCp1251(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+void AppendUtf8AsCp1251(std::string& out, std::string_view text) {
+  // Never longer than the UTF-8: written in place, then cut to its length.
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  char* o = out.data() + start;
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      *o++ = static_cast<char>(c);
       ++i;
       continue;
     }
@@ -90,7 +92,7 @@ std::string Utf8ToCp1251(std::string_view text) {
       cp = c & 0x07;
       least = 0x10000;
     } else {
-      out += '?';  // a stray continuation byte or an invalid lead byte
+      *o++ = '?';  // a stray continuation byte or an invalid lead byte
       ++i;
       continue;
     }
@@ -105,9 +107,15 @@ std::string Utf8ToCp1251(std::string_view text) {
     }
     // A broken sequence (cut short, or overlong) is one "?" for its lead and
     // the continuation bytes read; a byte that cut it starts the next character.
-    out += ok && cp >= least ? CodePointToCp1251(cp) : '?';
+    *o++ = ok && cp >= least ? CodePointToCp1251(cp) : '?';
     i = j;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+std::string Utf8ToCp1251(std::string_view text) {
+  std::string out;
+  AppendUtf8AsCp1251(out, text);
   return out;
 }
 
