@@ -235,11 +235,18 @@ class tree_builder {
   // the pointer finds the record without reading the name.
   std::uint32_t name_of(const xmlNs* ns, const xmlChar* local, const xmlDoc* doc) {
     if (ns == nullptr || ns->prefix == nullptr) {
-      cached_name& slot = by_pointer_[(reinterpret_cast<std::uintptr_t>(local) >> 3) % by_pointer_.size()];
-      if (slot.local == local && local != nullptr) return slot.id;
+      if (local == nullptr) return intern({});
+      // Open addressing; the dictionary packs its names a few bytes apart,
+      // so the address is mixed first.
+      const std::uint64_t mixed = reinterpret_cast<std::uintptr_t>(local) * 0x9E3779B97F4A7C15u;
+      std::size_t i = mixed >> 56;
+      while (by_pointer_[i].local != nullptr && by_pointer_[i].local != local) i = (i + 1) % by_pointer_.size();
+      if (by_pointer_[i].local == local) return by_pointer_[i].id;
       const std::uint32_t id = intern(utf8_view(local));
-      if (local != nullptr && doc != nullptr && doc->dict != nullptr && xmlDictOwns(doc->dict, local) == 1) {
-        slot = {local, id};
+      if (cached_ < by_pointer_.size() / 2 && doc != nullptr && doc->dict != nullptr &&
+          xmlDictOwns(doc->dict, local) == 1) {
+        by_pointer_[i] = {local, id};
+        ++cached_;
       }
       return id;
     }
@@ -270,7 +277,8 @@ class tree_builder {
     const xmlChar* local = nullptr;
     std::uint32_t id = 0;
   };
-  std::array<cached_name, 64> by_pointer_{};
+  std::array<cached_name, 256> by_pointer_{};
+  std::size_t cached_ = 0;
   std::unordered_map<std::string, std::uint32_t> by_text_;
   std::uint32_t first_top_ = kNone, last_top_ = kNone;
   std::exception_ptr failure_;
