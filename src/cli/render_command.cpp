@@ -216,7 +216,7 @@ int RunRender(int argc, char** argv) {
   // much memory again as the listing itself.
   std::string utf8;
   for (const auto& line : listing) {
-    utf8 += Cp1251ToUtf8(line);
+    AppendCp1251AsUtf8(utf8, line);
     utf8 += '\n';
     if (utf8.size() >= 65536) {
       std::fwrite(utf8.data(), 1, utf8.size(), stdout);

@@ -17,19 +17,6 @@ constexpr std::array<char16_t, 64> kHighHalf = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 char32_t Cp1251CodePoint(unsigned char byte) {
@@ -47,18 +34,30 @@ char CodePointToCp1251(char32_t cp) {
   return '?';
 }
 
-std::string Cp1251ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c == 0x98) {
-      out += '?';
+void AppendCp1251AsUtf8(std::string& out, std::string_view text) {
+  // At most three UTF-8 bytes a character: written in place, then cut to length.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * text.size());
+  char* o = out.data() + start;
+  for (const unsigned char c : text) {
+    const char32_t cp = c == 0x98 ? U'?' : Cp1251CodePoint(c);
+    if (cp < 0x80) {
+      *o++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (cp >> 6));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      AppendUtf8(out, Cp1251CodePoint(c));
+      *o++ = static_cast<char>(0xE0 | (cp >> 12));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+std::string Cp1251ToUtf8(std::string_view text) {
+  std::string out;
+  AppendCp1251AsUtf8(out, text);
   return out;
 }
 
