@@ -129,9 +129,8 @@ class tree_builder {
     doc_.texts_.shrink_to_fit();
   }
 
-  void rethrow_failure() const {
-    if (failure_) std::rethrow_exception(failure_);
-  }
+  bool failed() const { return static_cast<bool>(failure_); }
+  [[noreturn]] void rethrow_failure() const { std::rethrow_exception(failure_); }
 
  private:
   using record = xml_document::node_record;
@@ -315,7 +314,11 @@ xml_document::xml_document(std::string_view text) {
                             "windows-1251", journal_parse_options());
   }
   xmlFreeParserCtxt(ctxt);
-  if (doc == nullptr) builder.rethrow_failure();
+  // A stopped parse may still hand back the document it had begun.
+  if (builder.failed()) {
+    if (doc != nullptr) xmlFreeDoc(doc);
+    builder.rethrow_failure();
+  }
   if (doc == nullptr || xmlDocGetRootElement(doc) == nullptr) {
     if (doc != nullptr) xmlFreeDoc(doc);
     if (!error.set) error.message = "the journal text holds no XML document";
