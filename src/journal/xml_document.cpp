@@ -125,8 +125,6 @@ class tree_builder {
     r.first_attribute = first_attribute;
     r.first_child = first_top_;
     if (whole) set_only_text(0, root);
-    // Fewer records than the text had bytes reserved for.
-    doc_.texts_.shrink_to_fit();
   }
 
   bool failed() const { return static_cast<bool>(failure_); }
