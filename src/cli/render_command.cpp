@@ -26,6 +26,7 @@
 #include "journal/sootv.h"
 #include "render/render_listing.h"
 #include "text/cp1251.h"
+#include "text/messages.h"
 #include "text/numbers.h"
 
 namespace tallyglass::cli {
@@ -145,9 +146,13 @@ int RunRender(int argc, char** argv) {
     return 2;
   }
 
-  static const std::string kBroken = Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!");
-  static const std::string kTryOther = Utf8ToCp1251("Попробуйте выбрать другой диапазон номеров или дат!");
-  rq model;
+  static const std::string kBroken = Utf8ToCp1251(messages::kStructureFailure);
+  static const std::string kTryOther = Utf8ToCp1251(messages::kOtherRange);
+  // A large journal's model is hundreds of thousands of small blocks and the
+  // process ends right after the listing: the system takes them back at once,
+  // cheaper than freeing them one by one. Kept reachable for leak checkers.
+  static rq* const kept_model = new rq;
+  rq& model = *kept_model;
   control loader;
   loader.clear();
   Listing listing;
@@ -156,7 +161,9 @@ int RunRender(int argc, char** argv) {
   std::vector<std::size_t> document_starts;
   std::int32_t first = 0;
   std::int32_t last = 0;
-  if (!parse_and_load(text, model, loader, &failure)) {
+  const bool loaded = parse_and_load(text, model, loader, &failure);
+  std::string().swap(text);  // the model holds it all now: no need to keep both
+  if (!loaded) {
     std::fprintf(stderr, "tallyglass-cli render: %s: %s\n", journal->c_str(), failure.c_str());
     listing.push_back(kBroken);
     status = 1;
@@ -184,13 +191,19 @@ int RunRender(int argc, char** argv) {
   }
 
   if (!quiet) {
+    // Written in pieces: a whole UTF-8 copy of a large listing would cost as
+    // much memory again as the listing itself.
     std::string utf8;
     for (const auto& line : listing) {
-      utf8 += Cp1251ToUtf8(line);
+      AppendCp1251AsUtf8(utf8, line);
       utf8 += '\n';
+      if (utf8.size() >= 65536) {
+        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+        utf8.clear();
+      }
     }
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    if (std::fflush(stdout) != 0) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       std::fprintf(stderr, "tallyglass-cli render: cannot write the listing: %s\n", std::strerror(errno));
       return 2;
     }

@@ -9,6 +9,7 @@
 #include "reader/save_listing.h"
 #include "text/base64.h"
 #include "text/cp1251.h"
+#include "text/messages.h"
 
 namespace tallyglass {
 
@@ -51,8 +52,8 @@ namespace {
 // One document's parts into buffer. Returns false when the user asked to stop.
 bool fetch_document(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t n,
                     int code, int& failures, std::string& buffer) {
-  static const std::string kNoLinkCaption = Utf8ToCp1251("Нет связи!");
-  static const std::string kNoLinkText = Utf8ToCp1251("Повторить");
+  static const std::string kNoLinkCaption = Utf8ToCp1251(messages::kNoLinkCaption);
+  static const std::string kNoLinkText = Utf8ToCp1251(messages::kNoLinkText);
   const std::string prefix = int_text(code) + ";" + int_text(n) + ";";
   int part = 0;
   while (part < kMaxParts) {

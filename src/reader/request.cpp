@@ -7,6 +7,7 @@
 #include "reader/save_listing.h"
 #include "render/render_listing.h"
 #include "text/cp1251.h"
+#include "text/messages.h"
 
 namespace tallyglass {
 namespace {
@@ -37,9 +38,9 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& cont
   static const std::string kCaption = Utf8ToCp1251("ВНИМАНИЕ!!!!");
   static const std::string kLoading = Utf8ToCp1251("ИДЁТ ЗАГРУЗКА ДАННЫХ....");
   static const std::string kStructure =
-      Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!");
+      Utf8ToCp1251(messages::kStructureFailure);
   static const std::string kOtherRange =
-      Utf8ToCp1251("Попробуйте выбрать другой диапазон номеров или дат!");
+      Utf8ToCp1251(messages::kOtherRange);
 
   RequestResult result;
   control.clear_stop();

@@ -11,6 +11,7 @@
 #include "render/selection.h"
 #include "render/zreport.h"
 #include "text/cp1251.h"
+#include "text/messages.h"
 
 namespace tallyglass {
 namespace {
@@ -107,7 +108,7 @@ std::optional<std::pair<std::int32_t, std::int32_t>> find_zreport_range(
 
 RenderResult render_listing(const rq& docs, const Selection& what, sootv& di_by_position,
                             Listing& listing) {
-  static const std::string kNoData = Utf8ToCp1251("Запрашиваемые данные отсутствуют!");
+  static const std::string kNoData = Utf8ToCp1251(messages::kNoData);
   const int type_choice = what.type_choice;
   const std::int32_t first_number = what.first_number;
   const std::int32_t last_number = what.last_number;

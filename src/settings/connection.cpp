@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "link/protocol.h"
 #include "text/cp1251.h"
+#include "text/messages.h"
 #include "text/numbers.h"
 
 namespace tallyglass {
@@ -11,10 +12,9 @@ namespace tallyglass {
 ConnectOutcome ConnectRegister(std::string_view port, std::string_view speed_text,
                                std::string_view network_text) {
   static const std::string kBadNumber =
-      Utf8ToCp1251("Сетевой номер аппарата должен быть целым числом от 1 до 99");
-  static const std::string kCannotOpen = Utf8ToCp1251("Невозможно подключить порт");
-  static const std::string kNoAnswer = Utf8ToCp1251(
-      "Подключения нет. Проверьте выбранную скорость обмена и сетевой номер аппарата");
+      Utf8ToCp1251(messages::kBadNetworkNumber);
+  static const std::string kCannotOpen = Utf8ToCp1251(messages::kCannotOpenPort);
+  static const std::string kNoAnswer = Utf8ToCp1251(messages::kNoConnection);
   static const std::string kConnected = Utf8ToCp1251("Подключение установлено с  аппаратом:  ");
 
   const auto network_number = ParseNetworkNumber(network_text);

@@ -17,19 +17,6 @@ constexpr std::array<char16_t, 64> kHighHalf = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 char32_t Cp1251CodePoint(unsigned char byte) {
@@ -47,46 +34,64 @@ char CodePointToCp1251(char32_t cp) {
   return '?';
 }
 
-std::string Cp1251ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c == 0x98) {
-      out += '?';
+void AppendCp1251AsUtf8(std::string& out, std::string_view text) {
+  // At most three UTF-8 bytes a character: written in place, then cut to length.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * text.size());
+  char* o = out.data() + start;
+  for (const unsigned char c : text) {
+    const char32_t cp = c == 0x98 ? U'?' : Cp1251CodePoint(c);
+    if (cp < 0x80) {
+      *o++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (cp >> 6));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      AppendUtf8(out, Cp1251CodePoint(c));
+      *o++ = static_cast<char>(0xE0 | (cp >> 12));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+std::string Cp1251ToUtf8(std::string_view text) {
+  std::string out;
+  AppendCp1251AsUtf8(out, text);
   return out;
 }
 
-std::string Utf8ToCp1251(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+void AppendUtf8AsCp1251(std::string& out, std::string_view text) {
+  // Never longer than the UTF-8: written in place, then cut to its length.
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  char* o = out.data() + start;
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      *o++ = static_cast<char>(c);
       ++i;
       continue;
     }
     int extra = 0;
     char32_t cp = 0;
+    char32_t least = 0;  // below it the form is overlong
     if ((c & 0xE0) == 0xC0) {
       extra = 1;
       cp = c & 0x1F;
+      least = 0x80;
     } else if ((c & 0xF0) == 0xE0) {
       extra = 2;
       cp = c & 0x0F;
+      least = 0x800;
     } else if ((c & 0xF8) == 0xF0) {
       extra = 3;
       cp = c & 0x07;
+      least = 0x10000;
     } else {
-      out += '?';  // a stray continuation byte or an invalid lead byte
+      *o++ = '?';  // a stray continuation byte or an invalid lead byte
       ++i;
       continue;
     }
@@ -99,9 +104,17 @@ std::string Utf8ToCp1251(std::string_view text) {
       }
       cp = (cp << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
     }
-    out += ok ? CodePointToCp1251(cp) : '?';
-    i = ok ? j : i + 1;
+    // A broken sequence (cut short, or overlong) is one "?" for its lead and
+    // the continuation bytes read; a byte that cut it starts the next character.
+    *o++ = ok && cp >= least ? CodePointToCp1251(cp) : '?';
+    i = j;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+std::string Utf8ToCp1251(std::string_view text) {
+  std::string out;
+  AppendUtf8AsCp1251(out, text);
   return out;
 }
 

@@ -9,9 +9,13 @@ namespace tallyglass {
 // UTF-8 to Windows-1251. A character with no Windows-1251 byte, or a broken
 // UTF-8 sequence, becomes "?".
 std::string Utf8ToCp1251(std::string_view utf8);
+// The same appended to out, without a string of its own.
+void AppendUtf8AsCp1251(std::string& out, std::string_view utf8);
 
 // Windows-1251 to UTF-8. The one unassigned byte, 0x98, becomes "?".
 std::string Cp1251ToUtf8(std::string_view cp1251);
+// The same appended to out, without a string of its own.
+void AppendCp1251AsUtf8(std::string& out, std::string_view cp1251);
 
 // Unicode code point of one Windows-1251 byte (0x98 gives U+FFFD).
 char32_t Cp1251CodePoint(unsigned char byte);

@@ -97,5 +97,48 @@ TEST(XmlDocument, RefusesADocumentTypeWithoutReadingItsFiles) {
   std::remove(dtd.c_str());
 }
 
+// The parse frees libxml2's nodes under the root as it goes: what it hands on
+// must still be the whole tree, texts between elements kept apart as parsed.
+TEST(XmlDocument, TheRootsChildrenStayApartAndInOrder) {
+  xml_document doc(cp("<RQ V=\"a&amp;b&lt;\">a<!--c-->b<?pi x?>c<DAT TN=\"&amp;&#38;№\"/>d<!--e-->"
+                      "<MAC/>f<![CDATA[g]]>h<DAT>Ґ&amp;</DAT>j</RQ>"));
+  const auto root = doc.root();
+  EXPECT_EQ(child_names(doc, root),
+            (std::vector<std::string>{"#text", "#comment", "#text", "pi", "#text", "DAT", "#text",
+                                      "#comment", "MAC", "#text", "#cdata-section", "#text", "DAT",
+                                      "#text"}));
+  EXPECT_EQ(doc.attribute_value(doc.first_attribute(root)), "a&b<");
+  std::string_view text;
+  EXPECT_FALSE(doc.only_child_text(root, text));
+  auto n = doc.first_child(root);
+  while (doc.name(n) != "DAT") n = doc.next_sibling(n);
+  EXPECT_EQ(doc.attribute_value(doc.first_attribute(n)), cp("&&№"));
+  while (doc.next_sibling(n) != nullptr && doc.next_sibling(doc.next_sibling(n)) != nullptr) n = doc.next_sibling(n);
+  ASSERT_EQ(doc.name(n), "DAT");
+  EXPECT_TRUE(doc.only_child_text(n, text));
+  EXPECT_EQ(text, cp("Ґ&"));
+
+  xml_document bare(cp("<RQ>Ґ</RQ>"));
+  EXPECT_TRUE(bare.only_child_text(bare.root(), text));
+  EXPECT_EQ(text, cp("Ґ"));
+}
+
+TEST(XmlDocument, AFailureLateInALongJournalIsTheFirstErrorOfTheWholeText) {
+  std::string body;
+  for (int i = 0; i < 300; ++i) body += "<DAT DI=\"" + std::to_string(i) + "\"><TS>1</TS></DAT><MAC/>\r\n";
+  for (const auto& [tail, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"<DAT><C></DAT>", "line 303: Opening and ending tag mismatch: C"},
+           // A repeated "xml:id" is reported first even when the IDs' elements
+           // were parsed far apart.
+           {"<DAT xml:id=\"a\"/>" + body + "<DAT xml:id=\"a\"/><DAT>", "line 603: ID a already defined"}}) {
+    try {
+      xml_document doc(journal_text(body + tail));
+      ADD_FAILURE() << tail;
+    } catch (const XmlParseError& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tallyglass

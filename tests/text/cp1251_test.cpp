@@ -37,6 +37,8 @@ TEST(Cp1251, CharactersOutsideBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1251("\xF0\x9F\x98\x80"), "?");        // an emoji
   EXPECT_EQ(Utf8ToCp1251("x\xC3"), "x?");                  // cut sequence
   EXPECT_EQ(Utf8ToCp1251("\x80z"), "?z");                  // stray continuation
+  EXPECT_EQ(Utf8ToCp1251("\xE2\x82z\xD0"), "?z?");          // each broken sequence is one "?"
+  EXPECT_EQ(Utf8ToCp1251("\xC0\xBC\xE0\x80\x80"), "??");     // overlong forms ("<", NUL)
   EXPECT_EQ(Cp1251ToUtf8("\x98"), "?");
 }
 
