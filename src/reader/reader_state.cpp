@@ -2,6 +2,7 @@
 
 #include "link/link.h"
 #include "text/cp1251.h"
+#include "text/paths.h"
 
 namespace tallyglass {
 
@@ -22,12 +23,6 @@ ReaderState::ReaderState()
     : type_text(type_choice_text(kChoiceCheckZ)),
       wait_ms(link::Wait) {}
 
-std::string ReaderState::work_path(std::string_view name) const {
-  if (work_dir.empty()) return std::string(name);
-  std::string path = work_dir;
-  if (path.back() != '/') path += '/';
-  path += name;
-  return path;
-}
+std::string ReaderState::work_path(std::string_view name) const { return JoinPath(work_dir, name); }
 
 }  // namespace tallyglass

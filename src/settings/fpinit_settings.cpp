@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,8 @@
 
 #include "settings/ini_file.h"
 #include "text/cp1251.h"
+#include "text/numbers.h"
+#include "text/paths.h"
 
 namespace tallyglass {
 namespace {
@@ -41,22 +42,9 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return na < nb;
 }
 
-std::string IniDirJoin(const std::string& dir, const std::string& name) {
-  return (!dir.empty() && dir.back() == '/') ? dir + name : dir + "/" + name;
-}
-
-std::string Decimal(int value) {
-  char buf[16];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, res.ptr);
-}
-
 }  // namespace
 
-std::string IniPathIn(const std::string& directory) {
-  if (!directory.empty() && directory.back() == '/') return directory + std::string(kIniFileName);
-  return directory + "/" + std::string(kIniFileName);
-}
+std::string IniPathIn(const std::string& directory) { return JoinPath(directory, kIniFileName); }
 
 bool EnsureIniFile(std::string& ini_path, const std::function<void(std::string_view)>& inform) {
   if (ini_path.empty()) ini_path = IniPathIn(CurrentDirectory());
@@ -117,7 +105,7 @@ int ChoosePort(std::vector<std::string>& items, const ConnectionSettings& saved,
   const bool com_name = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&
                         (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm');
   if (com_name) return index;
-  const std::string path = name.front() == '/' ? name : IniDirJoin(device_dir, name);
+  const std::string path = name.front() == '/' ? name : JoinPath(device_dir, name);
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return index;
   items.push_back(name);
@@ -142,7 +130,7 @@ std::vector<std::string> FoundSerialPorts(const std::string& device_dir) {
 
 std::vector<std::string> PortItems(const std::string& device_dir) {
   std::vector<std::string> items;
-  for (int i = 1; i <= 20; ++i) items.push_back("COM" + Decimal(i));
+  for (int i = 1; i <= 20; ++i) items.push_back("COM" + IntText(i));
   for (auto& name : FoundSerialPorts(device_dir)) items.push_back(std::move(name));
   return items;
 }
@@ -156,7 +144,7 @@ const std::vector<std::string>& SpeedItems() {
 const std::vector<std::string>& NetworkNumberItems() {
   static const std::vector<std::string> kItems = [] {
     std::vector<std::string> items;
-    for (int i = 1; i <= 99; ++i) items.push_back(Decimal(i));
+    for (int i = 1; i <= 99; ++i) items.push_back(IntText(i));
     return items;
   }();
   return kItems;
