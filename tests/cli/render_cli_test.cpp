@@ -11,6 +11,7 @@
 
 #include "text/cp1251.h"
 
+#include "support/run_command.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -37,13 +38,10 @@ class CliRenderTest : public ::testing::Test {
   CliRun Render(const std::string& args) {
     const std::string command = "cd '" + dir_.string() + "' && '" TALLYGLASS_CLI "' render " + args +
                                 " 2>'" + (dir_ / "stderr").string() + "'";
+    const test_support::CommandRun shell = test_support::RunCommand(command);
     CliRun run;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return run;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
-    const int raw = ::pclose(p);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.status = shell.status;
+    run.out = shell.out;
     run.err = ReadFile(dir_ / "stderr");
     return run;
   }

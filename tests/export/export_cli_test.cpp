@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/run_command.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -14,10 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-};
+using CliRun = test_support::CommandRun;
 
 class ExportCliTest : public ::testing::Test {
  protected:
@@ -26,13 +24,7 @@ class ExportCliTest : public ::testing::Test {
 
   CliRun Cli(const std::string& args) {
     const std::string command = "cd '" + dir_.string() + "' && '" TALLYGLASS_CLI "' " + args + " 2>stderr";
-    CliRun run;
-    FILE* p = ::popen(command.c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
-    const int raw = ::pclose(p);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return test_support::RunCommand(command);
   }
   std::string Err() { return test_support::ReadFile(dir_ / "stderr"); }
 

@@ -10,6 +10,7 @@
 #include "export/export_writer.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
+#include "support/run_command.h"
 #include "support/test_files.h"
 #include "text/cp1251.h"
 
@@ -110,11 +111,9 @@ std::vector<std::vector<std::string>> ReadWithPython(const fs::path& file, bool 
     std::fclose(f);
   }
   const std::string command = "python3 '" + script.string() + "' '" + file.string() + "' " + (excel ? "excel" : "rfc");
-  std::FILE* p = ::popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  EXPECT_EQ(::pclose(p), 0) << command;
+  const test_support::CommandRun run = test_support::RunCommand(command);
+  EXPECT_EQ(run.status, 0) << command;
+  const std::string& out = run.out;
   // Each line is a JSON array of strings; undo the escapes the names need.
   std::vector<std::vector<std::string>> rows;
   std::size_t at = 0;

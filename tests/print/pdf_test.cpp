@@ -16,6 +16,7 @@
 #include "render/render_listing.h"
 #include "text/cp1251.h"
 
+#include "support/run_command.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -24,21 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::ReadFile;
 
-struct ShellRun {
-  int status = -1;
-  std::string out;
-};
+using ShellRun = test_support::CommandRun;
 
-ShellRun Shell(const std::string& command) {
-  ShellRun run;
-  FILE* p = ::popen(command.c_str(), "r");
-  if (p == nullptr) return run;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
-  const int raw = ::pclose(p);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+ShellRun Shell(const std::string& command) { return test_support::RunCommand(command); }
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
