@@ -13,6 +13,7 @@
 #include "link/link.h"
 #include "reader/request.h"
 #include "support/reader_fakes.h"
+#include "support/sample_register.h"
 #include "render/render_listing.h"
 
 #include "support/render_journal.h"
@@ -26,23 +27,12 @@ using test_support::SampleJournal;
 
 using test_support::RecordingUi;
 
-class EmulatorFetchTest : public ::testing::Test {
+class EmulatorFetchTest : public test_support::SampleRegisterTest {
  protected:
+  EmulatorFetchTest() : SampleRegisterTest("tallyglass-e2e") {}
   void SetUp() override {
-    dir = test_support::MakeScratchDir("tallyglass-e2e");
+    SampleRegisterTest::SetUp();
     state.work_dir = dir.string();
-    waits.clear();
-    link::SetWaitFunction([this](int ms) { waits.push_back(ms); });
-    std::string error;
-    ASSERT_TRUE(reg.Start(&error)) << error;
-    ASSERT_EQ(link::OpenPort(reg.PortName(), 9600), link::kPortOpened);
-    ASSERT_EQ(link::PollStation(1), 0);
-  }
-  void TearDown() override {
-    link::ClosePort();
-    link::SetWaitFunction(nullptr);
-    reg.Stop();
-    std::filesystem::remove_all(dir);
   }
 
   // The documents of a receipt range as the register holds them.
@@ -64,11 +54,8 @@ class EmulatorFetchTest : public ::testing::Test {
     return test_support::RenderJournalText(TempXml(Receipts(first, last)), type, first, last);
   }
 
-  std::filesystem::path dir;
-  emulator::RegisterEmulator reg{SampleJournal()};
   ReaderState state;
   RecordingUi ui;
-  std::vector<int> waits;
 };
 
 TEST_F(EmulatorFetchTest, FetchesTheWholeReceiptRange) {

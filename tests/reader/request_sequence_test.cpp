@@ -12,6 +12,7 @@
 #include "link/link.h"
 #include "reader/request.h"
 #include "support/reader_fakes.h"
+#include "support/sample_register.h"
 #include "render/render_listing.h"
 #include "support/render_journal.h"
 #include "support/test_files.h"
@@ -51,22 +52,9 @@ std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> pa
 const std::vector<std::string> kThreeDays =
     Join({Span('R', 130, 136), {"Z41"}, Span('R', 137, 142), {"Z42"}, Span('R', 143, 148)});
 
-class RequestSequenceTest : public ::testing::Test {
+class RequestSequenceTest : public test_support::SampleRegisterTest {
  protected:
-  void SetUp() override {
-    dir = test_support::MakeScratchDir("tallyglass-sequences");
-    link::SetWaitFunction([](int) {});
-    std::string error;
-    ASSERT_TRUE(reg.Start(&error)) << error;
-    ASSERT_EQ(link::OpenPort(reg.PortName(), 9600), link::kPortOpened);
-    ASSERT_EQ(link::PollStation(1), 0);
-  }
-  void TearDown() override {
-    link::ClosePort();
-    link::SetWaitFunction(nullptr);
-    reg.Stop();
-    std::filesystem::remove_all(dir);
-  }
+  RequestSequenceTest() : SampleRegisterTest("tallyglass-sequences") {}
 
   // The listing of one document rendered alone; documents follow one another
   // directly, so a listing is these joined.
@@ -117,9 +105,6 @@ class RequestSequenceTest : public ::testing::Test {
     }
     EXPECT_TRUE(ui.messages.empty()) << sequence.name;
   }
-
-  std::filesystem::path dir;
-  emulator::RegisterEmulator reg{test_support::SampleJournal()};
 };
 
 TEST_F(RequestSequenceTest, ListingsHoldTheRequestedDocumentsOnceInJournalOrder) {
