@@ -475,6 +475,19 @@ std::vector<ArchivedDocument> Archive::documents_by_di(std::int64_t register_id,
   return list;
 }
 
+std::optional<std::int64_t> Archive::neighbour_di(std::int64_t register_id, int class_code, std::int32_t number,
+                                                   bool below) const {
+  Statement s(db_,
+              below ? "SELECT di FROM documents WHERE register_id = ? AND class = ? AND number < ? "
+                      "ORDER BY number DESC LIMIT 1"
+                    : "SELECT di FROM documents WHERE register_id = ? AND class = ? AND number > ? "
+                      "ORDER BY number LIMIT 1",
+              path_);
+  s.bind(1, register_id).bind(2, class_code).bind(3, number);
+  if (s.step()) return s.integer(0);
+  return std::nullopt;
+}
+
 std::vector<ArchiveConflict> Archive::conflicts(std::int64_t register_id) const {
   std::vector<ArchiveConflict> list;
   Statement s(db_,

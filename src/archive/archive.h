@@ -118,6 +118,11 @@ class Archive {
   std::vector<ArchivedDocument> documents_by_di(std::int64_t register_id, std::int64_t low,
                                                 std::int64_t high) const;
 
+  // The DI of the register's nearest document of the class numbered below
+  // (or above) number.
+  std::optional<std::int64_t> neighbour_di(std::int64_t register_id, int class_code, std::int32_t number,
+                                           bool below) const;
+
   std::vector<ArchiveConflict> conflicts(std::int64_t register_id) const;
 
   int schema_version() const;

@@ -7,4 +7,5 @@ int RunFetch(int argc, char** argv);
 int RunLookup(int argc, char** argv);
 int RunExport(int argc, char** argv);
 int RunReconcile(int argc, char** argv);
+int RunArchive(int argc, char** argv);
 }  // namespace tallyglass::cli
