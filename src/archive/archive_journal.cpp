@@ -1,8 +1,11 @@
 #include "archive/archive_journal.h"
 
 #include <exception>
+#include <limits>
 
 #include "journal/xml_document.h"
+#include "link/protocol.h"
+#include "render/selection.h"
 
 namespace tallyglass {
 
@@ -46,6 +49,26 @@ std::string collected_journal(const std::vector<ArchivedDocument>& documents) {
   }
   text += "</RQ>\r\n";
   return text;
+}
+
+std::string archived_journal(const Archive& archive, std::int64_t register_id, const ArchiveRequest& request) {
+  constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
+  constexpr std::int64_t kHighest = std::numeric_limits<std::int64_t>::max();
+  if (register_id == 0) return collected_journal({});
+  if (request.from_day || request.to_day)
+    return collected_journal(archive.documents_by_day(register_id, request.from_day.value_or("00000000"),
+                                                      request.to_day.value_or("99999999")));
+  if (!request.from && !request.to) return collected_journal(archive.documents(register_id));
+  const std::int32_t first = request.from.value_or(std::numeric_limits<std::int32_t>::min());
+  const std::int32_t last = request.to.value_or(std::numeric_limits<std::int32_t>::max());
+  if (request.type_choice == kChoiceZ)
+    return collected_journal(archive.documents_by_number(register_id, kClassZ, first, last));
+  // The renderer finds a receipt range by walking the journal from its
+  // neighbours: the receipt just before it and the one just after it bound
+  // every document it can show, Z-reports among them.
+  const auto low = archive.neighbour_di(register_id, kClassCheck, first, true);
+  const auto high = archive.neighbour_di(register_id, kClassCheck, last, false);
+  return collected_journal(archive.documents_by_di(register_id, low.value_or(kLowest), high.value_or(kHighest)));
 }
 
 }  // namespace tallyglass

@@ -2,7 +2,6 @@
 // listing what it holds; the archive helpers the other commands share.
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,7 +12,6 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "link/protocol.h"
-#include "render/selection.h"
 #include "text/cp1251.h"
 
 namespace tallyglass::cli {
@@ -228,26 +226,6 @@ std::optional<RegisterSummary> ChooseRegister(const char* command, const Archive
     Say(command, "the archive holds several registers; choose one with --register ZN:" + list);
   }
   return std::nullopt;
-}
-
-std::string ArchivedJournal(const Archive& archive, std::int64_t register_id, const ArchiveRequest& request) {
-  constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
-  constexpr std::int64_t kHighest = std::numeric_limits<std::int64_t>::max();
-  if (register_id == 0) return collected_journal({});
-  if (request.from_day || request.to_day)
-    return collected_journal(archive.documents_by_day(register_id, request.from_day.value_or("00000000"),
-                                                      request.to_day.value_or("99999999")));
-  if (!request.from && !request.to) return collected_journal(archive.documents(register_id));
-  const std::int32_t first = request.from.value_or(std::numeric_limits<std::int32_t>::min());
-  const std::int32_t last = request.to.value_or(std::numeric_limits<std::int32_t>::max());
-  if (request.type_choice == kChoiceZ)
-    return collected_journal(archive.documents_by_number(register_id, kClassZ, first, last));
-  // The renderer finds a receipt range by walking the journal from its
-  // neighbours: the receipt just before it and the one just after it bound
-  // every document it can show, Z-reports among them.
-  const auto low = archive.neighbour_di(register_id, kClassCheck, first, true);
-  const auto high = archive.neighbour_di(register_id, kClassCheck, last, false);
-  return collected_journal(archive.documents_by_di(register_id, low.value_or(kLowest), high.value_or(kHighest)));
 }
 
 int RunArchive(int argc, char** argv) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/archive_journal.h"
 
 namespace tallyglass::cli {
 
@@ -29,18 +30,5 @@ std::unique_ptr<Archive> OpenArchive(const char* command, const std::string& pat
 // several and none chosen (they are listed).
 std::optional<RegisterSummary> ChooseRegister(const char* command, const Archive& archive,
                                               const std::optional<std::string>& zn_utf8);
-
-// What a request asks of the archive: receipt or Z-report numbers (of the
-// class of the type choice), or the days "YYYYMMDD" from..to, or everything.
-struct ArchiveRequest {
-  int type_choice = 0;
-  std::optional<std::int32_t> from, to;
-  std::optional<std::string> from_day, to_day;
-};
-
-// The collected journal of the register's archived documents that a request
-// renders exactly as the whole journal would: for a number range, the range
-// and the documents between its neighbours, in journal order.
-std::string ArchivedJournal(const Archive& archive, std::int64_t register_id, const ArchiveRequest& request);
 
 }  // namespace tallyglass::cli

@@ -174,7 +174,7 @@ int RunRender(int argc, char** argv) {
     const auto chosen = ChooseRegister("render", *archive, register_zn);
     if (!chosen) return 2;
     try {
-      text = ArchivedJournal(*archive, chosen->id, request);
+      text = archived_journal(*archive, chosen->id, request);
     } catch (const ArchiveError& e) {
       std::fprintf(stderr, "tallyglass-cli render: %s\n", e.what());
       return 2;
