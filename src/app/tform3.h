@@ -62,6 +62,13 @@ class TForm3 : public QMainWindow {
   QString NetworkNumberText() const;
   QString StatusText() const;
   int ActivationCount() const { return activation_count_; }
+  // Counts the connections made: a new one may be another register.
+  int ConnectionNumber() const { return connection_number_; }
+  // A line of the status bar, also as its tool tip (it may be longer than the window).
+  void ShowStatus(const QString& text);
+  // "Архив": the archive window, no register needed.
+  QAction* ArchiveAction;
+  void ArchiveClick();
 
   // Controls, named as the window defines them.
   QGroupBox* GroupBox1;
@@ -114,6 +121,7 @@ class TForm3 : public QMainWindow {
   bool activation_pending_ = false;
   int activation_count_ = 0;
   std::string ini_path_;
+  int connection_number_ = 0;
 };
 
 }  // namespace tallyglass
