@@ -121,7 +121,7 @@ ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog
 
   try {
     const Archive archive(path_, Archive::Mode::kExisting);
-    for (const auto& r : archive.registers()) {
+    for (const auto& r : archive.registers(false)) {
       RegisterBox->addItem(ToQt(Utf8ToCp1251("ЗН ") + r.zn + Utf8ToCp1251("  ФН ") + r.fn),
                            QVariant::fromValue<qlonglong>(r.id));
     }

@@ -96,8 +96,9 @@ class Archive {
   // Stores the documents of one journal together: all of them or none.
   std::vector<StoreResult> store_all(const std::vector<std::pair<DocumentKey, std::string>>& documents);
 
-  // Registers by (ZN, FN).
-  std::vector<RegisterSummary> registers() const;
+  // Registers by (ZN, FN), with the counts, ranges, gaps and days of their
+  // documents unless `counted` is false (then only id, ZN and FN).
+  std::vector<RegisterSummary> registers(bool counted = true) const;
   std::optional<std::int64_t> register_id(std::string_view zn, std::string_view fn) const;
 
   // The kept text of a register's document.

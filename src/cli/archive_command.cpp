@@ -44,7 +44,10 @@ std::string Ranges(const std::vector<std::int32_t>& numbers) {
     while (j + 1 < numbers.size() && std::int64_t{numbers[j + 1]} == std::int64_t{numbers[j]} + 1) ++j;
     if (i > 0) text += ", ";
     text += std::to_string(numbers[i]);
-    if (j > i) text += "-" + std::to_string(numbers[j]);
+    if (j > i) {
+      text += '-';
+      text += std::to_string(numbers[j]);
+    }
     i = j + 1;
   }
   return text;
@@ -52,8 +55,14 @@ std::string Ranges(const std::vector<std::int32_t>& numbers) {
 
 std::string Span(const NumberSpan& span) {
   if (span.count == 0) return "0";
-  return std::to_string(span.count) + ", " + std::to_string(span.first) + "-" + std::to_string(span.last) +
-         ", gaps: " + Ranges(span.gaps);
+  std::string text = std::to_string(span.count);
+  text += ", ";
+  text += std::to_string(span.first);
+  text += '-';
+  text += std::to_string(span.last);
+  text += ", gaps: ";
+  text += Ranges(span.gaps);
+  return text;
 }
 
 // "DD.MM.YY" of "YYYYMMDD".
@@ -205,7 +214,7 @@ std::optional<RegisterSummary> ChooseRegister(const char* command, const Archive
                                               const std::optional<std::string>& zn_utf8) {
   std::vector<RegisterSummary> all;
   try {
-    all = archive.registers();
+    all = archive.registers(false);
   } catch (const ArchiveError& e) {
     Say(command, e.what());
     return std::nullopt;

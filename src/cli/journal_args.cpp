@@ -37,7 +37,7 @@ int JournalArgs::load(const char* command, const char* usage, ExactJournal& jour
     const auto opened = OpenArchive(command, archive_path.value_or(kDefaultArchive), Archive::Mode::kExisting);
     if (!opened) return 2;
     try {
-      for (const auto& r : opened->registers())
+      for (const auto& r : opened->registers(false))
         journal.add_text(collected_journal(opened->documents(r.id)), opened->path());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, e.what());
