@@ -65,6 +65,15 @@ TEST_F(ArchiveCliTest, RendersTheArchiveAsTheJournalFileForEveryChoice) {
     EXPECT_EQ(archived.out, file.out);
     EXPECT_EQ(archive_log, file_log);
   }
+  // export and reconcile read the archive as the file.
+  for (const char* command : {"export --format json", "reconcile --json"}) {
+    const std::string c = command;
+    const std::string verb = c.substr(0, c.find(' '));
+    const CliRun file = Cli(verb + " sample.xml" + c.substr(c.find(' ')));
+    const CliRun archived = Cli(c + " --archive journal.db");
+    EXPECT_EQ(archived.status, file.status) << archived.err;
+    EXPECT_EQ(archived.out, file.out) << command;
+  }
   // A day of the archive renders as a journal of that day's documents.
   const CliRun day = Cli("render --archive journal.db --from-date 15.03.16 --to-date 15.03.16");
   EXPECT_EQ(day.status, 0) << day.err;
