@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QList>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
@@ -127,6 +128,9 @@ ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog
     }
   } catch (const ArchiveError& e) {
     StatusLabel->setText(QString::fromUtf8(e.what()));
+    // A missing archive is only empty; a file that is no archive is said aloud.
+    if (QFileInfo::exists(QString::fromStdString(path_)))
+      ShowError(this, "Архив не может быть использован: " + QString::fromUtf8(e.what()));
   }
   if (RegisterBox->count() == 0 && StatusLabel->text().isEmpty()) StatusLabel->setText("Архив пуст.");
 }
