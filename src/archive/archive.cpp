@@ -339,6 +339,8 @@ Archive::Archive(const std::string& path, Mode mode) : path_(path) {
 
 Archive::~Archive() { sqlite3_close(db_); }
 
+void Archive::set_busy_timeout(int ms) { sqlite3_busy_timeout(db_, ms); }
+
 int Archive::schema_version() const {
   Statement v(db_, "PRAGMA user_version", path_);
   return v.step() ? static_cast<int>(v.integer(0)) : 0;

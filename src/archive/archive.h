@@ -88,6 +88,8 @@ class Archive {
   Archive& operator=(const Archive&) = delete;
 
   const std::string& path() const { return path_; }
+  // How long a write waits for another program before it fails.
+  void set_busy_timeout(int ms);
 
   // Stores one complete document in a transaction of its own. A document
   // already kept with the same bytes changes nothing; with other bytes it is

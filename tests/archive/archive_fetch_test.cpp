@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,10 +71,12 @@ class ArchiveFetchTest : public ::testing::Test {
     Listing listing;
     std::string temp_xml;
     int served = 0, fetched = 0;
-    std::vector<std::string> conflicts, no_match;
+    std::vector<std::string> conflicts, no_match, missed;
   };
-  Run Fetch(test_support::RecordingUi& ui, std::function<void(RequestControl&)> setup = nullptr) {
+  Run Fetch(test_support::RecordingUi& ui, std::function<void(RequestControl&)> setup = nullptr,
+            int busy_timeout_ms = Archive::kBusyTimeoutMs) {
     Archive archive(path);
+    archive.set_busy_timeout(busy_timeout_ms);
     ArchiveSession session(archive);
     Run run;
     session.on_no_match = [&](const std::string& text) { run.no_match.push_back(Cp1251ToUtf8(text)); };
@@ -92,6 +95,7 @@ class ArchiveFetchTest : public ::testing::Test {
     run.served = session.served();
     run.fetched = session.fetched();
     for (const auto& c : session.conflicts()) run.conflicts.push_back(Cp1251ToUtf8(c));
+    for (const auto& m : session.missed()) run.missed.push_back(Cp1251ToUtf8(m));
     return run;
   }
   std::vector<ArchivedDocument> Kept() {
@@ -189,6 +193,27 @@ TEST_F(ArchiveFetchTest, AbandonedAndStoppedDocumentsAreNotKept) {
   kept.clear();
   for (const auto& d : Kept()) kept.push_back(d.key.number);
   EXPECT_EQ(kept, (std::vector<std::int32_t>{5, 7}));
+}
+
+// An archive that cannot take documents (here another program holds its write
+// lock past the wait): the fetch goes on, the tape and temp.xml are whole, and
+// the documents it missed are named.
+TEST_F(ArchiveFetchTest, AnArchiveThatCannotWriteMissesDocumentsNotTheFetch) {
+  { Archive create(path); }
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  Start(TestJournal());
+  test_support::RecordingUi ui;
+  const Run run = Fetch(ui, nullptr, 20);
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(run.result.outcome, RequestOutcome::kRendered);
+  EXPECT_EQ(run.raw_list.size(), 3u + 3u);
+  EXPECT_NE(run.temp_xml.find("NO=\"7\""), std::string::npos);
+  EXPECT_EQ(run.missed, (std::vector<std::string>{"чек 5 (ЗН 402400089)", "чек 6 (ЗН 402400089)",
+                                                  "чек 7 (ЗН 402400089)"}));
+  EXPECT_TRUE(Kept().empty());
 }
 
 // A fetch killed in its middle leaves an archive that opens cleanly and holds
