@@ -394,14 +394,19 @@ std::vector<RegisterSummary> Archive::registers(bool counted) const {
         ++span.count;
       }
     }
-    Statement days(db_, "SELECT min(day), max(day) FROM documents WHERE register_id = ? AND day <> ''", path_);
-    days.bind(1, r.id);
-    if (days.step() && !days.null(0)) {
-      r.first_day = days.bytes(0);
-      r.last_day = days.bytes(1);
-    }
+    // Each end of the register's days is one look into the day index.
+    Statement first(db_, "SELECT day FROM documents WHERE register_id = ? AND day > '' ORDER BY day LIMIT 1",
+                    path_);
+    first.bind(1, r.id);
+    if (first.step()) r.first_day = first.bytes(0);
+    Statement last(db_, "SELECT day FROM documents WHERE register_id = ? AND day > '' ORDER BY day DESC LIMIT 1",
+                   path_);
+    last.bind(1, r.id);
+    if (last.step()) r.last_day = last.bytes(0);
+    // Conflicts are few: walked from their side.
     Statement c(db_,
-                "SELECT count(*) FROM conflicts c JOIN documents d ON d.id = c.document_id WHERE d.register_id = ?",
+                "SELECT count(*) FROM conflicts c CROSS JOIN documents d "
+                "WHERE d.id = c.document_id AND d.register_id = ?",
                 path_);
     c.bind(1, r.id);
     if (c.step()) r.conflicts = c.integer(0);
@@ -425,7 +430,10 @@ std::optional<std::string> Archive::text(std::int64_t register_id, int class_cod
 
 std::vector<std::pair<std::int64_t, std::string>> Archive::copies(int class_code, std::int32_t number) const {
   std::vector<std::pair<std::int64_t, std::string>> list;
-  Statement s(db_, "SELECT register_id, text FROM documents WHERE class = ? AND number = ? ORDER BY register_id",
+  // Register by register: each is one look into the (register, class, number) index.
+  Statement s(db_,
+              "SELECT d.register_id, d.text FROM registers r CROSS JOIN documents d "
+              "WHERE d.register_id = r.id AND d.class = ? AND d.number = ? ORDER BY r.id",
               path_);
   s.bind(1, class_code).bind(2, number);
   while (s.step()) list.emplace_back(s.integer(0), s.bytes(1));
@@ -433,7 +441,10 @@ std::vector<std::pair<std::int64_t, std::string>> Archive::copies(int class_code
 }
 
 bool Archive::holds(int class_code, std::int32_t number) const {
-  Statement s(db_, "SELECT 1 FROM documents WHERE class = ? AND number = ? LIMIT 1", path_);
+  Statement s(db_,
+              "SELECT 1 FROM registers r CROSS JOIN documents d "
+              "WHERE d.register_id = r.id AND d.class = ? AND d.number = ? LIMIT 1",
+              path_);
   s.bind(1, class_code).bind(2, number);
   return s.step();
 }
