@@ -18,7 +18,9 @@
 #include <QTimer>
 
 #include "settings/connection.h"
+#include "app/archive_window.h"
 #include "app/dialogs.h"
+#include "settings/archive_settings.h"
 #include "settings/fpinit_settings.h"
 #include "app/find_register.h"
 #include "app/qt_text.h"
@@ -69,6 +71,9 @@ TForm3::TForm3(QWidget* parent) : QMainWindow(parent) {
   N45->setObjectName("N45");
   N5 = menuBar()->addAction("О программе...");
   N5->setObjectName("N5");
+  ArchiveAction = menuBar()->addAction("Архив");
+  ArchiveAction->setObjectName("ArchiveAction");
+  connect(ArchiveAction, &QAction::triggered, this, &TForm3::ArchiveClick);
   N2->menuAction()->setEnabled(false);
   connect(N45, &QAction::triggered, this, &TForm3::N45Click);
   connect(N5, &QAction::triggered, this, &TForm3::N5Click);
@@ -271,6 +276,7 @@ void TForm3::Button3Click() {
       ComboBox2->setEnabled(false);
       FindButton->setEnabled(false);  // the search would take the open port
       connected_ = true;
+      ++connection_number_;
       StatusPanel->setText(ToQt(outcome.text));
       StatusPanel->setToolTip(StatusPanel->text());
       SaveConnectionSettings(ini_path_, typed);
@@ -309,6 +315,16 @@ void TForm3::N45Click() {
 
 void TForm3::N5Click() {
   if (about_) about_->exec();
+}
+
+void TForm3::ShowStatus(const QString& text) {
+  StatusPanel->setText(text);
+  StatusPanel->setToolTip(text);
+}
+
+void TForm3::ArchiveClick() {
+  ArchiveWindow window(LoadArchivePath(ini_path_), this);
+  window.exec();
 }
 
 void TForm3::ApplicationEvents1Activate() { app_active_ = true; }

@@ -66,6 +66,13 @@ class TForm3 : public QMainWindow {
   QString NetworkNumberText() const;
   QString StatusText() const;
   int ActivationCount() const { return activation_count_; }
+  // Counts the connections made: a new one may be another register.
+  int ConnectionNumber() const { return connection_number_; }
+  // A line of the status bar, also as its tool tip (it may be longer than the window).
+  void ShowStatus(const QString& text);
+  // "Архив": the archive window, no register needed.
+  QAction* ArchiveAction;
+  void ArchiveClick();
 
   // Controls, named as the window defines them.
   QGroupBox* GroupBox1;
@@ -121,6 +128,7 @@ class TForm3 : public QMainWindow {
   int activation_count_ = 0;
   std::string ini_path_;
   std::vector<std::string> search_ports_;
+  int connection_number_ = 0;
 };
 
 }  // namespace tallyglass

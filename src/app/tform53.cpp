@@ -19,7 +19,9 @@
 #include <QPushButton>
 #include <system_error>
 
+#include "app/desktop_archive.h"
 #include "app/dialogs.h"
+#include "settings/archive_settings.h"
 #include "app/listing_model.h"
 #include "app/tape_output.h"
 #include "app/listing_tools.h"
@@ -138,6 +140,9 @@ TForm53::TForm53(TForm3* connection, QWidget* parent) : QWidget(parent), connect
     if (busy_) busy_->SetProgress(ToQt(line));
   };
   control_.active = [this] { return connection_->AppActive(); };
+  progress_ = control_.progress;
+  archive_ = std::make_unique<DesktopArchive>([this] { return LoadArchivePath(connection_->IniPath()); },
+                                              [this](const QString& text) { connection_->ShowStatus(text); });
 
   const QFont font = ListingFont();
   raw_model_ = new ListingModel(&state_.raw_list, this);
@@ -307,7 +312,9 @@ void TForm53::ComboBox1Change() {
 
 void TForm53::RunRequest(int mode) {
   PullFields();
+  archive_->BeforeRequest(connection_->ConnectionNumber(), control_, progress_, this);
   const RequestResult result = run_request(state_, *this, control_, mode);
+  archive_->AfterRequest(this);
   AbsorbRawList();
   RefreshLists();
   PushFields();

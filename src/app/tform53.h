@@ -3,6 +3,7 @@
 // Everything it keeps lives in the reader's state; the window shows the state
 // and hands the reader the window operations it needs.
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "print/text_export.h"
@@ -21,6 +22,7 @@ class QPushButton;
 
 namespace tallyglass {
 
+class DesktopArchive;
 class ListingModel;
 class ListingTools;
 class TForm3;
@@ -115,6 +117,9 @@ class TForm53 : public QWidget, public ReaderUi {
   TForm4* busy_ = nullptr;
   ReaderState state_;
   RequestControl control_;
+  // The request's own progress line, under the archive's counts.
+  std::function<void(std::string_view)> progress_;
+  std::unique_ptr<DesktopArchive> archive_;
   ListingModel* listing_model_;
   ListingModel* raw_model_;
   ListingTools* tools_;

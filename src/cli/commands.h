@@ -8,4 +8,5 @@ int RunLookup(int argc, char** argv);
 int RunExport(int argc, char** argv);
 int RunReconcile(int argc, char** argv);
 int RunDetect(int argc, char** argv);
+int RunArchive(int argc, char** argv);
 }  // namespace tallyglass::cli

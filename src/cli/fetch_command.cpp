@@ -11,6 +11,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "archive/archive_session.h"
+#include "cli/archive_source.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/options.h"
@@ -30,6 +32,7 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitNoPort = 3;
 constexpr int kExitNoRegister = 4;
+constexpr int kExitConflicts = 5;
 
 constexpr const char* kFetchUsage =
     "usage: tallyglass-cli fetch --port NAME [--speed BAUD] [--case N]\n"
@@ -37,6 +40,7 @@ constexpr const char* kFetchUsage =
     "           [--from N --to M | --by-dates [--from-date DD.MM.YY] [--from-time HH:MM]\n"
     "                                         [--to-date DD.MM.YY] [--to-time HH:MM]]\n"
     "           [--keep-going] [--trace] [--out FILE] [--pdf FILE]\n"
+    "           [--archive PATH | --no-archive]\n"
     "\n"
     "Fetches documents from the register by number (default 1..1) or by date\n"
     "(default: from the first day of the previous month to now), writes the\n"
@@ -46,9 +50,15 @@ constexpr const char* kFetchUsage =
     "  --trace       every byte on the line, in hex with direction and time, on stderr\n"
     "  --out FILE    also save the tape as Windows-1251 text with CR LF line ends\n"
     "  --pdf FILE    also write the tape as a PDF of tape columns on A4 pages\n"
+    "  --archive PATH  the archive of fetched documents (default journal.db): what\n"
+    "                it holds for the connected register is taken from it, with\n"
+    "                no exchange, and every document fetched is kept in it\n"
+    "  --no-archive  fetch everything and keep nothing\n"
     "Ctrl-C stops the fetch after the current document; what came is still printed.\n"
     "Exit: 0 done, 1 the request failed, 2 bad options or a refused check,\n"
-    "      3 the port cannot be opened, 4 the register does not answer.\n";
+    "      3 the port cannot be opened, 4 the register does not answer,\n"
+    "      5 done, but documents differ from their archived copies (named on stderr);\n"
+    "      an archive that cannot be used: 2 before connecting, the file untouched.\n";
 
 constexpr const char* kLookupUsage =
     "usage: tallyglass-cli lookup --port NAME [--speed BAUD] [--case N]\n"
@@ -69,6 +79,8 @@ struct Options {
   bool trace = false;
   std::optional<std::string> out;
   std::optional<std::string> pdf;
+  std::optional<std::string> archive;
+  bool no_archive = false;
 
   int type_index = kChoiceCheckZ;
 };
@@ -95,6 +107,8 @@ int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
     parser.flag("--trace", &o.trace);
     parser.value("--out", &o.out);
     parser.value("--pdf", &o.pdf);
+    parser.value("--archive", &o.archive);
+    parser.flag("--no-archive", &o.no_archive);
   }
   if (!parser.parse(argc, argv)) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
@@ -109,6 +123,8 @@ int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
   if (o.from_date || o.from_time || o.to_date || o.to_time) o.by_dates = true;
   if (o.by_dates && (o.from || o.to))
     return parser.fail("--from/--to and the date options exclude each other");
+  if (o.archive && o.no_archive) return parser.fail("--archive and --no-archive exclude each other");
+  if (o.archive && o.archive->empty()) return parser.fail("--archive needs a file name");
   return -1;
 }
 
@@ -154,6 +170,21 @@ int Connect(const Options& o) {
   return kExitNoRegister;
 }
 
+// What the archive did in this fetch, on standard error: how many documents
+// came from it, what it could not keep, and the conflicts. kExitConflicts
+// when there were any, else 0.
+int ReportArchive(const ArchiveSession& session) {
+  if (session.served() > 0) print_line(stderr, session.counts_text());
+  if (!session.missed().empty()) {
+    std::string names;
+    for (const auto& name : session.missed()) names += (names.empty() ? "" : ", ") + name;
+    print_line(stderr, Utf8ToCp1251("Архив не сохранил документы: ") + names + " (" + session.missed_reason() + ")");
+  }
+  for (const auto& name : session.conflicts())
+    print_line(stderr, Utf8ToCp1251("Архив: документ отличается от сохранённой копии, сохранены обе: ") + name);
+  return session.conflicts().empty() ? 0 : kExitConflicts;
+}
+
 }  // namespace
 
 int RunFetch(int argc, char** argv) {
@@ -173,6 +204,20 @@ int RunFetch(int argc, char** argv) {
     }
     return status;
   };
+  // An archive that cannot be used stops the fetch before the line is touched.
+  std::unique_ptr<Archive> archive;
+  if (!o.no_archive) {
+    archive = OpenArchive("fetch", o.archive.value_or(kDefaultArchive), Archive::Mode::kCreate);
+    if (!archive) return finish(kExitUsage);
+  }
+  std::unique_ptr<ArchiveSession> session;
+  if (archive) {
+    session = std::make_unique<ArchiveSession>(*archive);
+    session->on_no_match = [](const std::string& text) {
+      ClearProgress();
+      print_line(stderr, text);
+    };
+  }
   if (const int status = Connect(o); status != 0) return finish(status);
 
   ReaderState state;
@@ -183,6 +228,7 @@ int RunFetch(int argc, char** argv) {
     // The number the register answered to, as the requests read it (" 5").
     CliUi ui(o.keep_going);
     CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), progress);
+    if (session) session->bind(control.control());
     result = run_request(state, ui, control.control(), o.by_dates ? kByDates : kByNumbers);
   }
   if (trace) trace->flush();
@@ -192,12 +238,13 @@ int RunFetch(int argc, char** argv) {
   for (const auto& line : state.listing) print_line(stdout, line);
   std::fflush(stdout);
   int status = 0;
+  if (session) status = ReportArchive(*session);
   if (result.outcome == RequestOutcome::kFailed) {
     Complain(Cp1251ToUtf8(result.error));
     status = kExitFailed;
   } else if (result.outcome == RequestOutcome::kStructureFailure) {
-    Complain("the fetched journal could not be read; see temp.xml");
     status = kExitFailed;
+    Complain("the fetched journal could not be read; see temp.xml");
   }
   if (o.out) {
     try {

@@ -2,6 +2,10 @@
 
 #include <charconv>
 #include <cstdio>
+#include <exception>
+
+#include "archive/archive_journal.h"
+#include "cli/archive_source.h"
 
 namespace tallyglass::cli {
 
@@ -28,11 +32,20 @@ bool JournalArgs::take(int argc, char** argv, int& i, std::string& error) {
 
 int JournalArgs::load(const char* command, const char* usage, ExactJournal& journal) const {
   if (archive) {
-    std::fprintf(stderr, "tallyglass-cli %s: --archive is not available in this build: give journal files\n",
-                 command);
-    return 2;
+    if (!journals.empty())
+      return journal_usage_error(command, "--archive reads the archive: give no journal file", usage);
+    const auto opened = OpenArchive(command, archive_path.value_or(kDefaultArchive), Archive::Mode::kExisting);
+    if (!opened) return 2;
+    try {
+      for (const auto& r : opened->registers(false))
+        journal.add_text(collected_journal(opened->documents(r.id)), opened->path());
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, e.what());
+      return 2;
+    }
+  } else if (journals.empty()) {
+    return journal_usage_error(command, "no journal file given", usage);
   }
-  if (journals.empty()) return journal_usage_error(command, "no journal file given", usage);
   try {
     for (const auto& path : journals) journal.add_file(path);
   } catch (const ExportError& e) {

@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "  lookup   ask a register for the receipt numbers of a period\n"
     "  export   write a saved journal's documents as exact CSV or JSON\n"
     "  reconcile check each Z-report against the receipts of its day\n"
+    "  archive  import journals into the archive of fetched documents, or list it\n"
     "  emulate  run a register emulator on a pseudo-terminal\n"
     "  detect   find the port, speed and network number of a register\n"
     "\n"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
   if (command == "lookup") return tallyglass::cli::RunLookup(argc - 1, argv + 1);
   if (command == "export") return tallyglass::cli::RunExport(argc - 1, argv + 1);
   if (command == "reconcile") return tallyglass::cli::RunReconcile(argc - 1, argv + 1);
+  if (command == "archive") return tallyglass::cli::RunArchive(argc - 1, argv + 1);
   if (command == "emulate") return tallyglass::cli::RunEmulate(argc - 1, argv + 1);
   if (command == "detect") return tallyglass::cli::RunDetect(argc - 1, argv + 1);
   std::fprintf(stderr, "tallyglass-cli: unknown command '%s'\n\n%s", argv[1], kUsage);

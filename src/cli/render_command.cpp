@@ -16,7 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "cli/archive_source.h"
 #include "cli/commands.h"
+#include "cli/journal_args.h"
 #include "cli/options.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
@@ -36,6 +38,9 @@ constexpr const char* kRenderUsage =
     "usage: tallyglass-cli render JOURNAL.xml [--type z|check|check+z|service]\n"
     "                             [--from N] [--to N] [--out FILE]\n"
     "                             [--out-encoding cp1251|utf-8] [--pdf FILE] [--quiet]\n"
+    "       tallyglass-cli render --archive [PATH] [--register ZN] [--type ...]\n"
+    "                             [--from N --to M | --from-date DD.MM.YY --to-date DD.MM.YY]\n"
+    "                             [--out FILE] [--out-encoding E] [--pdf FILE] [--quiet]\n"
     "\n"
     "Loads a collected journal (as the reader keeps it in temp.xml) and prints\n"
     "its documents as the register printed them, one tape line per output line,\n"
@@ -56,6 +61,10 @@ constexpr const char* kRenderUsage =
     "              CR LF either way\n"
     "  --pdf FILE  also write the listing as a PDF of tape columns on A4 pages\n"
     "  --quiet     do not print the listing on standard output\n"
+    "  --archive [PATH]  render the documents the archive holds (default\n"
+    "              journal.db) as a journal holding them would be rendered\n"
+    "  --register ZN  the register of the archive (needed when it holds several)\n"
+    "  --from-date DD.MM.YY --to-date DD.MM.YY  with --archive: the documents of these days\n"
     "  --help      show this text\n"
     "\n"
     "Documents are printed in the order of their place in the register's journal.\n"
@@ -100,7 +109,16 @@ constexpr const char* kErrorLog = "error.log";
 }  // namespace
 
 int RunRender(int argc, char** argv) {
+  std::vector<char*> args(argv, argv + argc);
+  std::string archive_path;
+  const bool from_archive = TakeArchiveOption(args, archive_path);
+  argc = static_cast<int>(args.size());
+  argv = args.data();
+  std::optional<std::string> register_zn, from_date, to_date;
   OptionParser options("render", kRenderUsage);
+  options.value("--register", &register_zn);
+  options.value("--from-date", &from_date);
+  options.value("--to-date", &to_date);
   std::vector<std::string> files;
   std::optional<std::string> type_text, from_text, to_text, out_path, encoding_text, pdf_path;
   bool quiet = false;
@@ -135,15 +153,44 @@ int RunRender(int argc, char** argv) {
     if (!parsed) return options.fail("unknown --out-encoding '" + *encoding_text + "' (cp1251 or utf-8)");
     out_encoding = *parsed;
   }
-  if (files.empty()) return options.fail("no journal file given");
-  if (files.size() > 1) return options.fail("more than one journal file given");
-  const std::optional<std::string> journal = files.front();
-
   std::string text;
   std::string error;
-  if (!read_file(*journal, text, error)) {
-    std::fprintf(stderr, "tallyglass-cli render: %s\n", error.c_str());
-    return 2;
+  std::optional<std::string> journal;
+  if (from_archive) {
+    if (!files.empty()) return options.fail("--archive renders the archive: give no journal file");
+    if ((from_date || to_date) && (from || to))
+      return options.fail("--from/--to and --from-date/--to-date exclude each other");
+    ArchiveRequest request;
+    request.type_choice = choice;
+    request.from = from;
+    request.to = to;
+    for (auto [name, date, day] : {std::tuple{"--from-date", &from_date, &request.from_day},
+                                   std::tuple{"--to-date", &to_date, &request.to_day}}) {
+      if (!*date) continue;
+      *day = day_stamp(**date);
+      if (!*day) return options.fail(std::string(name) + " needs a date DD.MM.YY, not '" + **date + "'");
+    }
+    const auto archive = OpenArchive("render", archive_path, Archive::Mode::kExisting);
+    if (!archive) return 2;
+    const auto chosen = ChooseRegister("render", *archive, register_zn);
+    if (!chosen) return 2;
+    try {
+      text = archived_journal(*archive, chosen->id, request);
+    } catch (const ArchiveError& e) {
+      std::fprintf(stderr, "tallyglass-cli render: %s\n", e.what());
+      return 2;
+    }
+    journal = archive_path;
+  } else {
+    if (register_zn || from_date || to_date)
+      return options.fail("--register, --from-date and --to-date need --archive");
+    if (files.empty()) return options.fail("no journal file given");
+    if (files.size() > 1) return options.fail("more than one journal file given");
+    journal = files.front();
+    if (!read_file(*journal, text, error)) {
+      std::fprintf(stderr, "tallyglass-cli render: %s\n", error.c_str());
+      return 2;
+    }
   }
 
   static const std::string kBroken = Utf8ToCp1251(messages::kStructureFailure);

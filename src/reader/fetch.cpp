@@ -49,14 +49,15 @@ std::string progress_line(std::int32_t n, std::int32_t first, std::int32_t last)
 
 namespace {
 
-// One document's parts into buffer. Returns false when the user asked to stop.
+// One document's parts into buffer (at most `parts` of them). Returns false
+// when the user asked to stop.
 bool fetch_document(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t n,
-                    int code, int& failures, std::string& buffer) {
+                    int code, int& failures, std::string& buffer, int parts = kMaxParts) {
   static const std::string kNoLinkCaption = Utf8ToCp1251(messages::kNoLinkCaption);
   static const std::string kNoLinkText = Utf8ToCp1251(messages::kNoLinkText);
   const std::string prefix = int_text(code) + ";" + int_text(n) + ";";
   int part = 0;
-  while (part < kMaxParts) {
+  while (part < parts) {
     const std::string request = prefix + int_text(part) + ";";
     // The network number is read anew for every exchange.
     const int number = network_number(control.network_number_text());
@@ -125,6 +126,12 @@ std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, RequestC
     if (table.get(n) == 1) continue;  // fetched before with data
     control.pump_input();
     buffer.clear();
+    if (control.needs_identity && control.identify && control.needs_identity(code, n)) {
+      if (!fetch_document(state, ui, control, n, code, failures, buffer, 1)) break;
+      if (control.stop_requested()) break;
+      control.identify(code, n, buffer.empty() ? std::nullopt : std::optional<std::string>(buffer));
+      buffer.clear();
+    }
     std::optional<std::string> served = control.serve ? control.serve(code, n) : std::nullopt;
     if (served) {
       buffer = std::move(*served);

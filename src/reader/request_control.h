@@ -44,6 +44,13 @@ class RequestControl {
   std::function<std::optional<std::string>(int code, std::int32_t number)> serve;
   // A document that came over the line complete, as it enters the raw list.
   std::function<void(int code, std::int32_t number, const std::string& text)> fetched;
+  // Whether the connected register must be identified before a document of
+  // class code and number can be served (once per connection, and only for a
+  // document held elsewhere). When it says so, the request asks the register
+  // for that document's part 0 under the rules of any part and hands the
+  // answer (nothing when none came) to identify.
+  std::function<bool(int code, std::int32_t number)> needs_identity;
+  std::function<void(int code, std::int32_t number, const std::optional<std::string>& first_part)> identify;
 
  private:
   std::atomic<bool> stop_{false};

@@ -1,0 +1,54 @@
+#pragma once
+// The archive window, opened from the connection window's "Архив" without a
+// register connected: a register chosen from the archive's list, a request by
+// numbers or by dates with the type choice of the query window, rendered into
+// a listing in the same fixed-pitch view, and "Сохранить".
+#include <QDialog>
+
+#include <string>
+
+#include "render/listing.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+
+namespace tallyglass {
+
+class ListingModel;
+
+class ArchiveWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // path: the archive file (UTF-8). An archive that cannot be used is said in
+  // an error box and the window shows nothing to choose.
+  ArchiveWindow(const std::string& path, QWidget* parent = nullptr);
+  ~ArchiveWindow() override;
+
+  const Listing& CurrentListing() const { return listing_; }
+  // Renders the request by numbers (by_dates false) or by dates.
+  void Render(bool by_dates);
+  void SaveTo(const QString& path);
+
+  QComboBox* RegisterBox;
+  QComboBox* TypeBox;
+  QLineEdit* FromNumber;
+  QLineEdit* ToNumber;
+  QLineEdit* FromDate;
+  QLineEdit* ToDate;
+  QPushButton* ByNumbersButton;
+  QPushButton* ByDatesButton;
+  QPushButton* SaveButton;
+  QListView* ListView;
+  QLabel* StatusLabel;
+
+ private:
+  std::string path_;
+  Listing listing_;
+  ListingModel* model_;
+};
+
+}  // namespace tallyglass

@@ -1,0 +1,167 @@
+// tallyglass-cli archive, render --archive and fetch with the archive, as a
+// user runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "emulator/emulator.h"
+#include "support/test_files.h"
+#include "support/test_journal.h"
+
+namespace tallyglass {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ReadFile;
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+class ArchiveCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = test_support::MakeScratchDir("tallyglass-archive-cli");
+    Write("sample.xml", test_support::SampleJournal());
+    Write("small.xml", test_support::TestJournal());
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+  CliRun Cli(const std::string& args) {
+    const std::string command = "cd '" + dir.string() + "' && '" TALLYGLASS_CLI "' " + args +
+                                " >stdout.txt 2>stderr.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "stdout.txt"), ReadFile(dir / "stderr.txt")};
+  }
+
+  fs::path dir;
+};
+
+TEST_F(ArchiveCliTest, RendersTheArchiveAsTheJournalFileForEveryChoice) {
+  ASSERT_EQ(Cli("archive import sample.xml").status, 0);
+  const char* kChoices[][2] = {
+      {"--type z", ""},           {"--type check", ""},      {"--type check+z", ""},
+      {"--type service", ""},     {"", ""},                  {"--type z --from 42 --to 43", ""},
+      {"--type check --from 133 --to 140", ""},              {"--type check+z --from 135 --to 148", ""},
+      {"--type service --from 130 --to 131", ""},            {"--from 200 --to 300", ""},
+  };
+  for (const auto& choice : kChoices) {
+    SCOPED_TRACE(choice[0]);
+    fs::remove(dir / "error.log");
+    const CliRun file = Cli(std::string("render sample.xml ") + choice[0]);
+    const std::string file_log = fs::exists(dir / "error.log") ? ReadFile(dir / "error.log") : "none";
+    fs::remove(dir / "error.log");
+    const CliRun archived = Cli(std::string("render --archive ") + choice[0]);
+    const std::string archive_log = fs::exists(dir / "error.log") ? ReadFile(dir / "error.log") : "none";
+    EXPECT_EQ(archived.status, file.status) << archived.err;
+    EXPECT_EQ(archived.out, file.out);
+    EXPECT_EQ(archive_log, file_log);
+  }
+  // export and reconcile read the archive as the file.
+  for (const char* command : {"export --format json", "reconcile --json"}) {
+    const std::string c = command;
+    const std::string verb = c.substr(0, c.find(' '));
+    const CliRun file = Cli(verb + " sample.xml" + c.substr(c.find(' ')));
+    const CliRun archived = Cli(c + " --archive journal.db");
+    EXPECT_EQ(archived.status, file.status) << archived.err;
+    EXPECT_EQ(archived.out, file.out) << command;
+  }
+  // A day of the archive renders as a journal of that day's documents.
+  const CliRun day = Cli("render --archive journal.db --from-date 15.03.16 --to-date 15.03.16");
+  EXPECT_EQ(day.status, 0) << day.err;
+  EXPECT_NE(day.out.find("15.03.2016"), std::string::npos);
+  EXPECT_EQ(day.out.find("14.03.2016"), std::string::npos);
+}
+
+TEST_F(ArchiveCliTest, ImportsListsAndRefuses) {
+  CliRun run = Cli("archive import sample.xml");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "sample.xml: added 22, already there 0, conflicts 0\n");
+  run = Cli("archive import --archive journal.db sample.xml small.xml");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "sample.xml: added 0, already there 22, conflicts 0\nsmall.xml: added 4, already there 0, conflicts 0\n");
+
+  std::string changed = test_support::TestJournal();
+  changed.replace(changed.find("SM=\"1200\""), 9, "SM=\"1300\"");
+  Write("changed.xml", changed);
+  run = Cli("archive import changed.xml");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "changed.xml: added 0, already there 3, conflicts 1\n");
+  EXPECT_NE(run.err.find("receipt 5 (ZN 402400089"), std::string::npos) << run.err;
+
+  const std::string before = ReadFile(dir / "journal.db");
+  Write("cut.xml", test_support::SampleJournal().substr(0, 3000));
+  run = Cli("archive import cut.xml");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("nothing imported"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir / "journal.db"), before);
+
+  run = Cli("archive list");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "ZN: 402400089\nFN: 5555555555\nreceipts: 3, 5-7, gaps: none\nZ-reports: 1, 2-2, gaps: none\n"
+            "dates: 01.04.16 - 07.04.16\nconflicts: 1\n\n"
+            "ZN: 402400117\nFN: 3011223344\nreceipts: 19, 130-148, gaps: none\nZ-reports: 3, 41-43, gaps: none\n"
+            "dates: 14.03.16 - 16.03.16\n");
+
+  // Two registers: render needs one of them named.
+  run = Cli("render --archive");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("ZN 402400089"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("ZN 402400117"), std::string::npos) << run.err;
+  EXPECT_EQ(Cli("render --archive --register 402400117 --type z").out, Cli("render sample.xml --type z").out);
+  EXPECT_EQ(Cli("render --archive --register 999").status, 2);
+
+  for (const char* missing : {"archive list --archive none.db", "render --archive none.db"}) {
+    EXPECT_EQ(Cli(missing).status, 2) << missing;
+    EXPECT_FALSE(fs::exists(dir / "none.db"));
+  }
+}
+
+TEST_F(ArchiveCliTest, FetchRefusesAnUnusableArchiveBeforeConnecting) {
+  emulator::RegisterEmulator reg(test_support::TestJournal());
+  std::string error;
+  ASSERT_TRUE(reg.Start(&error)) << error;
+  const std::string fetch = "fetch --port " + reg.PortName() + " --speed 115200 --from 5 --to 7";
+  Write("journal.db", test_support::TestJournal());  // not SQLite
+  const std::string before = ReadFile(dir / "journal.db");
+  CliRun run = Cli(fetch);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("journal.db"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir / "journal.db"), before);
+  EXPECT_EQ(reg.Received(), "");
+
+  // With the archive off the fetch works as ever.
+  run = Cli(fetch + " --no-archive");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string tape = run.out;
+  fs::remove(dir / "journal.db");
+
+  // The default archive: the second fetch serves all three and says so.
+  EXPECT_EQ(Cli(fetch).status, 0);
+  run = Cli(fetch);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, tape);
+  EXPECT_EQ(run.err, "из архива: 3, с аппарата: 0\n");
+
+  // A differing archived copy: the fetch completes and names it, exit 5.
+  std::string changed = test_support::TestJournal();
+  changed.replace(changed.find("SM=\"1200\""), 9, "SM=\"1300\"");
+  Write("changed.xml", changed);
+  ASSERT_EQ(Cli("archive import --archive other.db changed.xml").status, 0);
+  run = Cli(fetch + " --archive other.db");
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(run.out, tape);
+  EXPECT_NE(run.err.find("чек 5 (ЗН 402400089)"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace tallyglass
