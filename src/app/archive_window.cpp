@@ -16,12 +16,16 @@
 
 #include "app/dialogs.h"
 #include "app/listing_model.h"
+#include "app/listing_tools.h"
+#include "app/tape_output.h"
 #include "app/qt_text.h"
 #include "archive/archive.h"
 #include "archive/archive_journal.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
 #include "journal/sootv.h"
+#include "print/tape_pdf.h"
+#include "print/text_export.h"
 #include "reader/reader_state.h"
 #include "reader/save_listing.h"
 #include "render/render_listing.h"
@@ -70,7 +74,7 @@ std::string DayOf(const QString& text) {
 
 ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog(parent), path_(path) {
   setWindowTitle("Архив");
-  setFixedSize(833, 600);
+  setFixedSize(833, 640);
   const QFont font = FixedFont();
   model_ = new ListingModel(&listing_, this);
   model_->SetItemSize(QFontMetrics(font).horizontalAdvance(QLatin1Char('0')), 16);
@@ -108,6 +112,27 @@ ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog
   SaveButton->setGeometry(720, 504, 81, 28);
   auto* close_button = new QPushButton("Закрыть", this);
   close_button->setGeometry(720, 548, 81, 28);
+  // The listing's tools in a row below it, and the paper beside "Сохранить".
+  PdfButton = new QPushButton("PDF…", this);
+  PdfButton->setObjectName("PdfButton");
+  PdfButton->setGeometry(520, 504, 90, 28);
+  PrintButton = new QPushButton("Печать…", this);
+  PrintButton->setObjectName("PrintButton");
+  PrintButton->setGeometry(620, 504, 90, 28);
+  ListingTools::Source source;
+  source.documents = [this] {
+    std::vector<const ExactDocument*> documents;
+    for (const auto& d : exact_.documents) documents.push_back(&d);
+    return documents;
+  };
+  source.abandoned = [] { return std::vector<AbandonedReceipt>{}; };
+  source.failure = [this] { return exact_failure_; };
+  tools_ = new ListingTools(this, ListView, &listing_, std::move(source), 596);
+  connect(PdfButton, &QPushButton::clicked, this,
+          [this] { SaveListingPdf(this, TapeSource{listing_, document_starts_, heading_}); });
+  connect(PrintButton, &QPushButton::clicked, this,
+          [this] { PrintListing(this, TapeSource{listing_, document_starts_, heading_}); });
+
   StatusLabel = new QLabel(this);
   StatusLabel->setGeometry(520, 350, 281, 140);
   StatusLabel->setWordWrap(true);
@@ -116,8 +141,11 @@ ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog
   connect(ByDatesButton, &QPushButton::clicked, this, [this] { Render(true); });
   connect(close_button, &QPushButton::clicked, this, &QDialog::close);
   connect(SaveButton, &QPushButton::clicked, this, [this] {
-    const QString file = QFileDialog::getSaveFileName(this, "Сохранить", QString(), "*.txt");
-    if (!file.isEmpty()) SaveTo(file);
+    // Windows-1251 with CR LF as the query window saves, or UTF-8.
+    const QString utf8 = "Текст UTF-8 (*.txt)";
+    QString chosen;
+    const QString file = QFileDialog::getSaveFileName(this, "Сохранить", QString(), "*.txt;;" + utf8, &chosen);
+    if (!file.isEmpty()) SaveTo(file, chosen == utf8 ? TextEncoding::utf8 : TextEncoding::cp1251);
   });
 
   try {
@@ -140,6 +168,9 @@ ArchiveWindow::~ArchiveWindow() = default;
 void ArchiveWindow::Render(bool by_dates) {
   static const std::string kBroken = Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!");
   listing_.clear();
+  document_starts_.clear();
+  exact_ = {};
+  exact_failure_.clear();
   StatusLabel->clear();
   ArchiveRequest request;
   request.type_choice = TypeBox->currentIndex();
@@ -178,17 +209,27 @@ void ArchiveWindow::Render(bool by_dates) {
       sootv di_by_position;
       const RenderResult rendered = render_listing(model, {request.type_choice, first, last}, di_by_position, listing_);
       write_error_log(rendered, "error.log");
+      document_starts_ = rendered.document_starts;
+      heading_ = heading_for(model, request.type_choice, first, last);
+      // The same documents read exactly, for export and reconciliation.
+      try {
+        exact_.add_text(text, "archive");
+        exact_.sort();
+      } catch (const ExportError& e) {
+        exact_failure_ = e.what();
+      }
     }
   } catch (const std::exception& e) {
     StatusLabel->setText(QString::fromUtf8(e.what()));
   }
   model_->Refresh();
+  tools_->ListingChanged();
   ListView->scrollToTop();
 }
 
-void ArchiveWindow::SaveTo(const QString& path) {
+void ArchiveWindow::SaveTo(const QString& path, TextEncoding encoding) {
   try {
-    save_listing(listing_, path.toStdString());
+    save_listing_as(listing_, path.toStdString(), encoding);
   } catch (const std::system_error& e) {
     ShowError(this, QString::fromUtf8(e.what()));
   }

@@ -14,6 +14,8 @@
 #include <memory>
 
 #include "app/archive_window.h"
+#include "app/listing_tools.h"
+#include "app/tape_output.h"
 #include "app/tform3.h"
 #include "app/tform4.h"
 #include "app/tform53.h"
@@ -181,6 +183,14 @@ class ArchiveWindowTest : public QObject {
     QVERIFY(!window.CurrentListing().empty());
     window.SaveTo(dir_->filePath("out.txt"));
     QVERIFY(!ReadBytes(dir_->filePath("out.txt")).empty());
+
+    // The listing's tools work on the archive's documents as on fetched ones.
+    QVERIFY(window.Tools()->ExportTo(dir_->filePath("day.json"), "json"));
+    const std::string json = ReadBytes(dir_->filePath("day.json"));
+    QVERIFY(json.find("\"number\":137") != std::string::npos);  // a receipt of 15.03.16
+    QVERIFY(json.find("\"number\":130") == std::string::npos);  // one of the day before
+    QVERIFY(WriteListingPdf(&window, TapeSource{window.CurrentListing(), {}, {}}, dir_->filePath("day.pdf")));
+    QCOMPARE(ReadBytes(dir_->filePath("day.pdf")).substr(0, 5), std::string("%PDF-"));
   }
 };
 
