@@ -35,18 +35,6 @@
 namespace tallyglass {
 namespace {
 
-QFont FixedFont() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::TypeWriter);
-  font.setFixedPitch(true);
-  font.setPixelSize(12);
-  if (!QFontInfo(font).fixedPitch()) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(12);
-  }
-  return font;
-}
-
 QLabel* Label(const char* text, QWidget* parent, int x, int y) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(x, y, 118, 24);
@@ -75,7 +63,7 @@ std::string DayOf(const QString& text) {
 ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog(parent), path_(path) {
   setWindowTitle("Архив");
   setFixedSize(833, 640);
-  const QFont font = FixedFont();
+  const QFont font = ListingFont();
   model_ = new ListingModel(&listing_, this);
   model_->SetItemSize(QFontMetrics(font).horizontalAdvance(QLatin1Char('0')), 16);
   ListView = new QListView(this);

@@ -1,10 +1,25 @@
 #include "app/listing_model.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+
 #include <algorithm>
 
 #include "app/qt_text.h"
 
 namespace tallyglass {
+
+QFont ListingFont() {
+  QFont font("Courier New");
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPixelSize(12);
+  if (!QFontInfo(font).fixedPitch()) {
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(12);
+  }
+  return font;
+}
 
 ListingModel::ListingModel(const std::vector<std::string>* lines, QObject* parent)
     : QAbstractListModel(parent), lines_(lines) {

@@ -3,11 +3,16 @@
 // the raw list). Lines become QStrings only when a view asks for them, so a
 // listing of hundreds of thousands of lines shows at once.
 #include <QAbstractListModel>
+#include <QFont>
 #include <QSize>
 #include <string>
 #include <vector>
 
 namespace tallyglass {
+
+// The listing's font: "Courier New" (Liberation Mono on Linux, with the same
+// metrics), else the system's fixed-pitch font; 12 pixels.
+QFont ListingFont();
 
 class ListingModel : public QAbstractListModel {
   Q_OBJECT

@@ -43,20 +43,6 @@ constexpr int kAddedRowHeight = 40;
 // The second file type of the save dialog: the same lines in UTF-8.
 const QString kUtf8Filter = "Текст UTF-8 (*.txt)";
 
-// "Courier New" (Liberation Mono on Linux, with the same metrics), else the
-// system's fixed-pitch font.
-QFont ListingFont() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::TypeWriter);
-  font.setFixedPitch(true);
-  font.setPixelSize(12);
-  if (!QFontInfo(font).fixedPitch()) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(12);
-  }
-  return font;
-}
-
 QListView* MakeList(QWidget* parent, ListingModel* model, const QFont& font) {
   auto* view = new QListView(parent);
   view->setFont(font);
