@@ -3,6 +3,13 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
+# ccache, when installed, keeps a second build of the same sources (the
+# sanitizer build of make test, another clone) from compiling them again.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+ifneq ($(CCACHE),)
+CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
+export CCACHE_BASEDIR := $(CURDIR)
+endif
 
 .PHONY: all deps configure build test demo bench fuzz run install package clean
 
