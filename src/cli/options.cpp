@@ -10,10 +10,10 @@ OptionParser::OptionParser(std::string command, const char* usage)
     : command_(std::move(command)), usage_(usage) {}
 
 void OptionParser::value(std::string name, std::optional<std::string>* into) {
-  specs_.push_back({std::move(name), into, nullptr});
+  declared_.push_back({std::move(name), into, nullptr});
 }
 
-void OptionParser::flag(std::string name, bool* into) { specs_.push_back({std::move(name), nullptr, into}); }
+void OptionParser::flag(std::string name, bool* into) { declared_.push_back({std::move(name), nullptr, into}); }
 
 void OptionParser::arguments(std::vector<std::string>* into) { arguments_ = into; }
 
@@ -38,19 +38,19 @@ bool OptionParser::parse(int argc, char** argv) {
       name = arg.substr(0, eq);
       inline_value = arg.substr(eq + 1);
     }
-    const Spec* spec = nullptr;
-    for (const auto& s : specs_)
-      if (s.name == name) spec = &s;
-    if (spec == nullptr) {
+    const Declared* option = nullptr;
+    for (const auto& s : declared_)
+      if (s.name == name) option = &s;
+    if (option == nullptr) {
       error_ = "unknown option '" + std::string(arg) + "'";
       return false;
     }
-    if (spec->flag != nullptr) {
+    if (option->flag != nullptr) {
       if (inline_value) {
         error_ = std::string(name) + " takes no value";
         return false;
       }
-      *spec->flag = true;
+      *option->flag = true;
       continue;
     }
     if (!inline_value) {
@@ -60,7 +60,7 @@ bool OptionParser::parse(int argc, char** argv) {
       }
       inline_value = argv[++i];
     }
-    *spec->value = std::string(*inline_value);
+    *option->value = std::string(*inline_value);
   }
   return true;
 }

@@ -33,14 +33,14 @@ class OptionParser {
   int print_help() const;
 
  private:
-  struct Spec {
+  struct Declared {
     std::string name;
     std::optional<std::string>* value = nullptr;
     bool* flag = nullptr;
   };
   std::string command_;
   const char* usage_;
-  std::vector<Spec> specs_;
+  std::vector<Declared> declared_;
   std::vector<std::string>* arguments_ = nullptr;
   bool help_ = false;
   std::string error_;
