@@ -37,8 +37,11 @@ class CheckRegister {
   void feed(std::uint8_t byte);
   std::uint8_t high() const { return high_; }
   std::uint8_t low() const { return low_; }
-  // The register's rule: a line is refused only when both bytes are non-zero.
-  bool refuses() const { return high_ != 0 && low_ != 0; }
+  // An undamaged line always ends at 00 00, so anything else is refused. (The
+  // register family's own rule, refusing only when both bytes are non-zero,
+  // passes most single-bit errors near the end of a line: one bit leaves a
+  // sparse remainder with one byte zero.)
+  bool refuses() const { return high_ != 0 || low_ != 0; }
 
  private:
   std::uint8_t high_ = 0;

@@ -287,7 +287,8 @@ int Exchange(Command command, int network_number, std::string_view request_text,
       Write(ReleaseSequence());
       return kReplyTooLong;
     }
-    if (command == Command::kB && check.refuses()) return kBadCheckValue;
+    // Both replies are verified: a damaged date lookup would name wrong receipts.
+    if (check.refuses()) return kBadCheckValue;
     Write(AckSequence());
     if (g_link.reply[0] != 'E') break;
     ++attempts;

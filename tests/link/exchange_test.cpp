@@ -67,9 +67,9 @@ TEST_F(ExchangeTest, RequestBWaysOut) {
       {"bad check value: no ACK, nothing at all",
        [](auto& e) { e.SetFault(Event::kFrame, 0, Fault::kBadCheckValue); }, link::kBadCheckValue,
        LeadIn() + a, 0},
-      {"one check byte wrong still passes",
-       [](auto& e) { e.SetFault(Event::kFrame, 0, Fault::kOneCheckByteWrong); }, 12,
-       LeadIn() + a + AckSequence() + EndSequence(), 0},
+      {"one check byte wrong: refused all the same",
+       [](auto& e) { e.SetFault(Event::kFrame, 0, Fault::kOneCheckByteWrong); }, link::kBadCheckValue,
+       LeadIn() + a, 0},
       {"fill bytes inside the reply",
        [](auto& e) { e.SetFault(Event::kFrame, 0, Fault::kFillBytes); }, 12,
        LeadIn() + a + AckSequence() + EndSequence(), 0},
@@ -134,6 +134,19 @@ TEST_F(ExchangeTest, RequestFLooksUpAPeriod) {
     EXPECT_EQ(link::ReplyText(), c.reply) << c.request;
     EXPECT_EQ(waits_, std::vector<int>{1000}) << "the wait after the ACK";
     EXPECT_EQ(Written(), LeadIn() + Attempt(frame_text) + AckSequence() + EndSequence());
+  }
+}
+
+// The lookup's reply is verified as a document part is: a damaged one would
+// name wrong receipts.
+TEST_F(ExchangeTest, RequestFRefusesADamagedReply) {
+  const std::string request = "01;04;16;00;00;07;04;16;13;45;";
+  for (const Fault fault : {Fault::kBadCheckValue, Fault::kOneCheckByteWrong}) {
+    Connect();
+    emulator_->SetFault(Event::kFrame, 0, fault);
+    EXPECT_EQ(link::RequestF(1, request, 0, true), link::kBadCheckValue) << emulator::FaultName(fault);
+    EXPECT_EQ(Written(), LeadIn() + Attempt("F;" + request)) << "no ACK, no release";
+    link::ClosePort();
   }
 }
 

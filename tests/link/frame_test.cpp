@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "text/cp1251.h"
 
@@ -51,13 +52,53 @@ TEST(CheckRegister, IntactLinesEndAtZero) {
   EXPECT_GT(special_check_bytes, 0);
 }
 
-TEST(CheckRegister, RefusesOnlyWhenBothBytesAreNonZero) {
+// The check value written from its definition alone, bit by bit, so that the
+// program's table-driven form is pinned by something other than itself:
+// CRC-16, generator x^16 + x^15 + 1, MSB first, initial 0, no final XOR.
+std::uint16_t ReferenceCrc(std::string_view bytes) {
+  std::uint16_t crc = 0;
+  for (const char c : bytes) {
+    crc ^= static_cast<std::uint16_t>(static_cast<std::uint8_t>(c) << 8);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x8001 : crc << 1);
+  }
+  return crc;
+}
+
+// A reply line as the register sends it after its start byte: the text, CR
+// and the two check bytes of the reference.
+std::string ReplyBody(std::string_view text) {
+  std::string body(text);
+  body.push_back('\r');
+  const std::uint16_t check = ReferenceCrc(body);
+  body.push_back(static_cast<char>(check >> 8));
+  body.push_back(static_cast<char>(check & 0xFF));
+  return body;
+}
+
+bool Refused(std::string_view body) {
+  CheckRegister reg;
+  for (const char c : body) reg.feed(static_cast<std::uint8_t>(c));
+  return reg.refuses();
+}
+
+TEST(FrameCheck, AgreesWithTheBitwiseDefinition) {
+  EXPECT_EQ(ReferenceCrc("123456789"), 0xA829);  // the reference itself, by its known value
+  const std::string texts[] = {"", "\r", "B;1;5;0;\r", "F;01;04;16;00;00;07;04;16;13;45;\r",
+                               std::string(1, '\0'), std::string(1, '\xFF'), std::string(200, 'A') + "\r",
+                               "PERhVCBEST0iNTEyIiBEVD0iMCIgRk49IjMwMTEyMjMzNDQiIFRO\r"};
+  for (const auto& text : texts) EXPECT_EQ(FrameCheck(text), ReferenceCrc(text)) << text;
+}
+
+// An undamaged line ends at 00 00, so every other remainder is refused: one
+// byte zero and the other not is a damaged line too.
+TEST(CheckRegister, RefusesEveryRemainderButZero) {
   // Two bytes fed into a zero register come out as H = first, L = second.
   struct Case {
     int high, low;
     bool refused;
   };
-  const Case cases[] = {{0, 0, false}, {0, 0x5A, false}, {0x5A, 0, false}, {0x5A, 0x01, true}};
+  const Case cases[] = {{0, 0, false}, {0, 0x5A, true}, {0x5A, 0, true}, {0x5A, 0x01, true}, {0x80, 0x00, true}};
   for (const auto& c : cases) {
     CheckRegister reg;
     reg.feed(static_cast<std::uint8_t>(c.high));
@@ -68,6 +109,29 @@ TEST(CheckRegister, RefusesOnlyWhenBothBytesAreNonZero) {
     reg.reset();
     EXPECT_FALSE(reg.refuses());
   }
+}
+
+// Every single-bit error anywhere in a reply line of 150 Base64 characters
+// (its text, CR and check bytes) is refused. Under the register family's
+// rule (refused only when both bytes are non-zero) a large share passed.
+TEST(CheckRegister, RefusesEverySingleBitErrorOfAReplyLine) {
+  std::string text;
+  for (int i = 0; i < 150; ++i)
+    text.push_back("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[(i * 37 + 11) % 64]);
+  const std::string body = ReplyBody(text);
+  ASSERT_FALSE(Refused(body));
+  int passed_the_old_rule = 0;
+  for (std::size_t at = 0; at < body.size(); ++at) {
+    for (int bit = 0; bit < 8; ++bit) {
+      std::string damaged = body;
+      damaged[at] = static_cast<char>(damaged[at] ^ (1 << bit));
+      ASSERT_TRUE(Refused(damaged)) << "byte " << at << " bit " << bit;
+      CheckRegister reg;
+      for (const char c : damaged) reg.feed(static_cast<std::uint8_t>(c));
+      if (reg.high() == 0 || reg.low() == 0) ++passed_the_old_rule;
+    }
+  }
+  EXPECT_GT(passed_the_old_rule, 100) << "the case the stricter rule is for";
 }
 
 TEST(ToDeviceText, ConversionTable) {
