@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "journal/document_check.h"
 #include "link/link.h"
 #include "reader/query.h"
 #include "reader/save_listing.h"
@@ -14,16 +15,15 @@
 namespace tallyglass {
 
 int request_by_numbers(ReaderState& state, ReaderUi& ui, RequestControl& control,
-                       std::vector<std::int32_t>* left_out) {
+                       FetchResult* result) {
   if (!check_numbers(state, ui)) return 1;
   const int code = state.type_index == kChoiceZ ? kClassZ : kClassCheck;
-  auto missing = fetch_range(state, ui, control, state.first_number, state.last_number, code);
-  if (left_out) *left_out = std::move(missing);
+  auto fetched = fetch_range(state, ui, control, state.first_number, state.last_number, code);
+  if (result) *result = std::move(fetched);
   return 0;
 }
 
-int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control,
-                       std::vector<std::int32_t>* left_out) {
+int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control, FetchResult* result) {
   if (!check_dates(state, ui)) return 1;
   std::int32_t first = 1;
   std::int32_t last = 1;
@@ -32,8 +32,8 @@ int request_by_dates(ReaderState& state, ReaderUi& ui, RequestControl& control,
   state.model.check_no_max = last;
   state.first_number = first;
   state.last_number = last;
-  auto missing = fetch_range(state, ui, control, first, last, kClassCheck);
-  if (left_out) *left_out = std::move(missing);
+  auto fetched = fetch_range(state, ui, control, first, last, kClassCheck);
+  if (result) *result = std::move(fetched);
   return 0;
 }
 
@@ -87,6 +87,31 @@ bool fetch_document(ReaderState& state, ReaderUi& ui, RequestControl& control, s
   return true;
 }
 
+enum class FetchedDocument { kVerified, kAsItIs, kStopped };
+
+// One document, asked for again from part 0 while what came is not the
+// document asked for: each such text counts as a failed exchange of it. The
+// same failing text twice in a row is what the register holds (a line never
+// damages a document the same way twice): it is taken as it is, unverified.
+// An empty buffer means nothing came (or the document was abandoned).
+FetchedDocument fetch_verified(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t n,
+                               int code, int& failures, std::string& buffer) {
+  std::string refused;
+  for (;;) {
+    if (!fetch_document(state, ui, control, n, code, failures, buffer)) return FetchedDocument::kStopped;
+    if (buffer.empty() || check_document(buffer, code, n).ok()) return FetchedDocument::kVerified;
+    if (buffer == refused) return FetchedDocument::kAsItIs;
+    refused = std::move(buffer);
+    buffer.clear();
+    if (control.stop_requested()) return FetchedDocument::kStopped;
+    state.wait_ms(kFailurePauseMs);
+    if (++failures >= kFailureLimit) {
+      failures = 0;  // abandoned: recorded as nothing came back
+      return FetchedDocument::kVerified;
+    }
+  }
+}
+
 }  // namespace
 
 std::string left_out_message(const std::vector<std::int32_t>& numbers, int code) {
@@ -107,8 +132,8 @@ std::string left_out_message(const std::vector<std::int32_t>& numbers, int code)
   return text + kWhy;
 }
 
-std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control,
-                                      std::int32_t first, std::int32_t last, int code) {
+FetchResult fetch_range(ReaderState& state, ReaderUi& ui, RequestControl& control, std::int32_t first,
+                        std::int32_t last, int code) {
   static const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
   ui.raise_busy();
   state.raw_list.clear();
@@ -116,7 +141,7 @@ std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, RequestC
   state.raw_list.push_back("<RQ V=\"1\">");
   int failures = 0;
   std::string buffer;
-  std::vector<std::int32_t> left_out;
+  FetchResult result;
   // 64-bit so that a range ending at the largest number still ends.
   for (std::int64_t m = first; m <= last; ++m) {
     const auto n = static_cast<std::int32_t>(m);
@@ -133,16 +158,20 @@ std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, RequestC
       buffer.clear();
     }
     std::optional<std::string> served = control.serve ? control.serve(code, n) : std::nullopt;
+    bool verified = true;
     if (served) {
       buffer = std::move(*served);
-    } else if (!fetch_document(state, ui, control, n, code, failures, buffer)) {
-      break;
+    } else {
+      const FetchedDocument got = fetch_verified(state, ui, control, n, code, failures, buffer);
+      if (got == FetchedDocument::kStopped) break;
+      verified = got == FetchedDocument::kVerified;
     }
     if (control.stop_requested()) break;  // asked during this document: neither added nor recorded
-    if (!served && !buffer.empty() && control.fetched) control.fetched(code, n, buffer);
+    // Only a document that is what was asked for reaches the archive.
+    if (!served && verified && !buffer.empty() && control.fetched) control.fetched(code, n, buffer);
     if (buffer.empty()) {
       table.set(n, 2);
-      left_out.push_back(n);
+      result.left_out.push_back(n);
     } else {
       state.raw_list.push_back(buffer);
       table.set(n, 1);
@@ -156,9 +185,10 @@ std::vector<std::int32_t> fetch_range(ReaderState& state, ReaderUi& ui, RequestC
     write_crlf_lines(state.raw_list, state.work_path("temp.xml"));
   } catch (const std::system_error& e) {
     static const std::string kCannotWrite = Utf8ToCp1251("Не удалось записать файл temp.xml: ");
-    ui.inform(kCannotWrite + Utf8ToCp1251(e.what()));
+    result.temp_xml_error = kCannotWrite + Utf8ToCp1251(e.what());
+    ui.inform(result.temp_xml_error);
   }
-  return left_out;
+  return result;
 }
 
 }  // namespace tallyglass

@@ -4,7 +4,9 @@
 #include <ctime>
 #include <tuple>
 
+#include "link/link.h"
 #include "link/protocol.h"
+#include "reader/fetch.h"
 #include "text/cp1251.h"
 #include "text/numbers.h"
 
@@ -176,8 +178,16 @@ bool lookup_range(ReaderState& state, const RequestControl& control, std::int32_
   const time_e end_time = time_e::from_text(state.Edit7);
   const std::string request = start_date.request_form() + start_time.request_form() +
                               end_date.request_form() + end_time.request_form();
-  const int number = network_number(control.network_number_text());
-  if (state.link.request_f(number, request, 0, true) <= 0) return false;
+  // A reply that fails its check value is asked for again, as a damaged part
+  // is; any other failure ends the lookup as it always has.
+  int result = 0;
+  for (int failures = 0;;) {
+    const int number = network_number(control.network_number_text());
+    result = state.link.request_f(number, request, 0, true);
+    if (result != link::kBadCheckValue || ++failures >= kFailureLimit || control.stop_requested()) break;
+    state.wait_ms(kFailurePauseMs);
+  }
+  if (result <= 0) return false;
   const std::string reply = state.link.reply_text();
   const std::int32_t from = reply_field(reply, 1);
   const std::int32_t to = reply_field(reply, 2);

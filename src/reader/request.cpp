@@ -48,8 +48,11 @@ RequestResult run_request(ReaderState& state, ReaderUi& ui, RequestControl& cont
     state.loader.clear();
     ui.hide_query();
     ui.show_busy(kCaption, kLoading);
-    const int refused = mode == kByDates ? request_by_dates(state, ui, control, &result.left_out)
-                                         : request_by_numbers(state, ui, control, &result.left_out);
+    FetchResult fetched;
+    const int refused = mode == kByDates ? request_by_dates(state, ui, control, &fetched)
+                                         : request_by_numbers(state, ui, control, &fetched);
+    result.left_out = std::move(fetched.left_out);
+    result.temp_xml_error = std::move(fetched.temp_xml_error);
     if (refused != 0) {
       result.outcome = RequestOutcome::kRefused;
     } else if (parse_and_load(join_crlf(state.raw_list), state.model, state.loader)) {

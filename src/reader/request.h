@@ -29,6 +29,8 @@ struct RequestResult {
   // Requested numbers that came back without data (abandoned, or answered
   // with nothing); a later request asks for them again.
   std::vector<std::int32_t> left_out;
+  // Why "temp.xml" could not be written (Windows-1251); "" when it was.
+  std::string temp_xml_error;
   RenderResult rendered;  // documents that could not be rendered in full
 };
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <unistd.h>
 
 #include "link/link.h"
@@ -35,11 +36,16 @@ Request Parse(const std::string& text) {
   return r;
 }
 
-// A document of the given size whose bytes tell where they come from.
-std::string Doc(int n, std::size_t size) {
-  std::string doc = "<DAT N=\"" + std::to_string(n) + "\">";
-  while (doc.size() < size) doc += static_cast<char>('a' + doc.size() % 26);
-  doc.resize(size);
+// A receipt (or Z-report) numbered n, exactly `size` bytes long (from about
+// 80 up), padded in its MAC's text.
+std::string Doc(int n, std::size_t size, int code = kClassCheck) {
+  const std::string no = std::to_string(n);
+  std::string doc = "<DAT DI=\"" + no + "\" ZN=\"T\">" +
+                    (code == kClassZ ? "<Z NO=\"" + no + "\"></Z>" : "<C T=\"0\"><E NO=\"" + no + "\"></E></C>") +
+                    "</DAT><MAC>";
+  while (doc.size() + 6 < size) doc += static_cast<char>('a' + doc.size() % 26);
+  doc += "</MAC>";
+  EXPECT_EQ(doc.size(), size) << "too small a document for its header";
   return doc;
 }
 
@@ -92,7 +98,7 @@ class FetchTest : public ::testing::Test {
 
 TEST_F(FetchTest, JoinsPartsUntilAShortPieceAndWritesTempXml) {
   journal[7] = Doc(7, 400);   // 150 + 150 + 100
-  journal[8] = Doc(8, 20);
+  journal[8] = Doc(8, 100);
   fetch_range(state, ui, ui.control, 7, 8, kClassCheck);
   EXPECT_EQ(Requests(),
             (std::vector<std::string>{"B;1;7;0;", "B;1;7;1;", "B;1;7;2;", "B;1;8;0;"}));
@@ -124,12 +130,93 @@ TEST_F(FetchTest, NumbersFetchedWithDataCostNoExchange) {
 
   // One that came back without data is asked for again, and named until it comes.
   state.check_state.set(4, 2);
-  EXPECT_EQ(fetch_range(state, ui, ui.control, 3, 5, kClassCheck), std::vector<std::int32_t>{4});
+  EXPECT_EQ(fetch_range(state, ui, ui.control, 3, 5, kClassCheck).left_out, std::vector<std::int32_t>{4});
   EXPECT_EQ(Requests(), std::vector<std::string>{"B;1;4;0;"});
-  journal[4] = Doc(4, 20);
-  EXPECT_TRUE(fetch_range(state, ui, ui.control, 3, 5, kClassCheck).empty());
+  journal[4] = Doc(4, 100);
+  EXPECT_TRUE(fetch_range(state, ui, ui.control, 3, 5, kClassCheck).left_out.empty());
   EXPECT_EQ(state.check_state.get(4), 1);
   EXPECT_EQ(state.raw_list.size(), 4u);
+}
+
+// The register hands out document 7 as each of `texts` in turn (one whole
+// fetch each, from part 0), then as `good`; any other number is "D;".
+void DeliverInTurn(ScriptedRegister& reg, const std::string& good, std::vector<std::string> texts) {
+  auto current = std::make_shared<std::string>();
+  auto queue = std::make_shared<std::vector<std::string>>(std::move(texts));
+  reg.answer_b = [=](const std::string& text) {
+    const Request r = Parse(text);
+    if (r.n != 7) return Answer{12, "D;"};
+    if (r.part == 0) {
+      *current = queue->empty() ? good : queue->front();
+      if (!queue->empty()) queue->erase(queue->begin());
+    }
+    const std::size_t from = static_cast<std::size_t>(r.part) * 150;
+    if (from >= current->size()) return Answer{12, "D;"};
+    return Answer{12, EncodeBase64(current->substr(from, 150))};
+  };
+}
+
+std::string Replace(std::string text, const std::string& what, const std::string& with) {
+  const std::size_t at = text.find(what);
+  EXPECT_NE(at, std::string::npos) << what;
+  return text.replace(at, what.size(), with);
+}
+
+TEST_F(FetchTest, ADocumentThatIsNotTheOneAskedForIsAskedForAgain) {
+  const std::string good = Doc(7, 200);
+  struct Case {
+    const char* what;
+    std::string first;
+  };
+  const Case cases[] = {
+      {"cut short (the decoding stopped early)", good.substr(0, 149)},
+      {"a quote damaged", Replace(good, "NO=\"7\"", "NO=b7\"")},
+      {"a value the loader refuses", Replace(good, "<E NO=\"7\">", "<E NO=\"7\" SM=\"12a\">")},
+      {"another document's number", Doc(8, 200)},
+      {"a Z-report where a receipt was asked for", Doc(7, 200, kClassZ)},
+      {"two documents", Doc(7, 100) + Doc(7, 100)},
+  };
+  for (const auto& c : cases) {
+    ReaderState fresh;
+    fresh.work_dir = dir.string();
+    ScriptedRegister r2;
+    r2.install(fresh);
+    DeliverInTurn(r2, good, {c.first});
+    RecordingUi ui2;
+    std::vector<std::string> handed_on;
+    ui2.control.fetched = [&](int, std::int32_t, const std::string& text) { handed_on.push_back(text); };
+    const FetchResult result = fetch_range(fresh, ui2, ui2.control, 7, 7, kClassCheck);
+    EXPECT_TRUE(result.left_out.empty()) << c.what;
+    EXPECT_EQ(r2.waits, std::vector<int>{kFailurePauseMs}) << c.what;  // one failed exchange
+    EXPECT_EQ(r2.requests.back(), "B;1;7;1;") << c.what;                // the good copy, from part 0
+    EXPECT_EQ(fresh.raw_list, (std::vector<std::string>{kDeclaration, "<RQ V=\"1\">", good, "</RQ>"})) << c.what;
+    EXPECT_EQ(handed_on, std::vector<std::string>{good}) << c.what;
+  }
+}
+
+TEST_F(FetchTest, TheSameFailingTextTwiceIsTakenAsTheRegisterHoldsItButNeverHandedOn) {
+  const std::string unloadable = Replace(Doc(7, 200), "<E NO=\"7\">", "<E NO=\"7\" SM=\"12a\">");
+  DeliverInTurn(reg, unloadable, {});
+  std::vector<std::string> handed_on;
+  ui.control.fetched = [&](int, std::int32_t, const std::string& text) { handed_on.push_back(text); };
+  fetch_range(state, ui, ui.control, 7, 7, kClassCheck);
+  EXPECT_EQ(Requests(), (std::vector<std::string>{"B;1;7;0;", "B;1;7;1;", "B;1;7;0;", "B;1;7;1;"}));
+  EXPECT_EQ(reg.waits, std::vector<int>{kFailurePauseMs});
+  EXPECT_EQ(state.raw_list, (std::vector<std::string>{kDeclaration, "<RQ V=\"1\">", unloadable, "</RQ>"}));
+  EXPECT_EQ(Table(), (std::vector<std::pair<std::int32_t, std::int32_t>>{{7, 1}}));
+  EXPECT_TRUE(handed_on.empty());
+}
+
+TEST_F(FetchTest, FiveDifferentFailingTextsAbandonTheDocument) {
+  const std::string good = Doc(7, 100);
+  std::vector<std::string> damaged;
+  for (char c : std::string("vwxyz")) damaged.push_back(Replace(good, "NO=\"7\"", std::string("NO=") + c + "7\""));
+  DeliverInTurn(reg, good, damaged);
+  const FetchResult result = fetch_range(state, ui, ui.control, 7, 8, kClassCheck);
+  EXPECT_EQ(result.left_out, (std::vector<std::int32_t>{7, 8}));
+  EXPECT_EQ(reg.waits, std::vector<int>(5, kFailurePauseMs));
+  EXPECT_EQ(Table(), (std::vector<std::pair<std::int32_t, std::int32_t>>{{7, 2}, {8, 2}}));
+  EXPECT_EQ(state.raw_list.size(), 3u);
 }
 
 TEST(LeftOutMessage, NamesTheNumbersWithRunsJoined) {
@@ -150,9 +237,9 @@ TEST(LeftOutMessage, NamesTheNumbersWithRunsJoined) {
 }
 
 TEST_F(FetchTest, FailureCounterIsCarriedAcrossDocuments) {
-  journal[1] = Doc(1, 40);  // completes with a short piece, not with "D;"
-  journal[2] = Doc(2, 40);
-  journal[3] = Doc(3, 40);
+  journal[1] = Doc(1, 100);  // completes with a short piece, not with "D;"
+  journal[2] = Doc(2, 100);
+  journal[3] = Doc(3, 100);
   failures[1] = 3;
   failures[2] = 2;  // the second of these is the fifth of the fetch
   fetch_range(state, ui, ui.control, 1, 3, kClassCheck);
@@ -176,7 +263,7 @@ TEST_F(FetchTest, FiveFailuresOnOnePartAbandonTheDocument) {
     r2.answer_b = [&](const std::string& text) {
       const Request r = Parse(text);
       if (r.n == 4 && r.part == 1) return Answer{code, ""};
-      return Answer{12, EncodeBase64(Doc(r.n, r.part == 0 ? 150 : 10))};
+      return Answer{12, EncodeBase64(Doc(r.n, 160).substr(static_cast<std::size_t>(r.part) * 150, 150))};
     };
     RecordingUi ui2;
     fetch_range(fresh, ui2, ui2.control, 4, 5, kClassCheck);
@@ -190,7 +277,7 @@ TEST_F(FetchTest, FiveFailuresOnOnePartAbandonTheDocument) {
 }
 
 TEST_F(FetchTest, CancelInTheNoLinkQuestionStopsAndKeepsWhatCameBefore) {
-  for (int n = 1; n <= 10; ++n) journal[n] = Doc(n, 30);
+  for (int n = 1; n <= 10; ++n) journal[n] = Doc(n, 100);
   reg.answer_b = [this, inner = reg.answer_b](const std::string& text) {
     return Parse(text).n == 5 ? Answer{-1, ""} : inner(text);
   };
@@ -206,7 +293,7 @@ TEST_F(FetchTest, CancelInTheNoLinkQuestionStopsAndKeepsWhatCameBefore) {
 }
 
 TEST_F(FetchTest, RetryInTheNoLinkQuestionCountsAFailureAndAsksAgain) {
-  journal[1] = Doc(1, 30);
+  journal[1] = Doc(1, 100);
   int no_link = 2;
   reg.answer_b = [&, inner = reg.answer_b](const std::string& text) {
     return no_link-- > 0 ? Answer{-1, ""} : inner(text);
@@ -250,8 +337,8 @@ TEST_F(FetchTest, ProgressLinesWhileTheApplicationIsActive) {
 }
 
 TEST_F(FetchTest, NetworkNumberIsReadForEveryExchange) {
-  journal[1] = Doc(1, 10);
-  journal[2] = Doc(2, 10);
+  journal[1] = Doc(1, 100);
+  journal[2] = Doc(2, 100);
   ui.on_pump = [this](int count) { ui.network = count == 1 ? "3" : " 42"; };
   fetch_range(state, ui, ui.control, 1, 2, kClassCheck);
   EXPECT_EQ(reg.network_numbers, (std::vector<int>{3, 42}));
@@ -263,7 +350,7 @@ TEST_F(FetchTest, NetworkNumberIsReadForEveryExchange) {
 }
 
 TEST_F(FetchTest, RequestByNumbersUsesTheClassAndTableOfTheTypeChoice) {
-  journal[3] = Doc(3, 10);
+  journal[3] = Doc(3, 100, kClassZ);
   state.type_index = kChoiceZ;
   state.Edit1 = "3";
   state.Edit2 = "3";
@@ -280,8 +367,8 @@ TEST_F(FetchTest, RequestByNumbersUsesTheClassAndTableOfTheTypeChoice) {
 }
 
 TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInCheckState) {
-  journal[20] = Doc(20, 10);
-  journal[21] = Doc(21, 10);
+  journal[20] = Doc(20, 100);
+  journal[21] = Doc(21, 100);
   state.type_index = kChoiceZ;
   state.Edit4 = "01.04.16";
   state.Edit5 = "07.04.16";
@@ -315,9 +402,10 @@ TEST_F(FetchTest, DatesWithoutALookupAnswerFetchDocumentOne) {
 }
 
 TEST_F(FetchTest, UnwritableTempXmlIsReportedAndTheDocumentsKept) {
-  journal[1] = Doc(1, 10);
+  journal[1] = Doc(1, 100);
   state.work_dir = (dir / "missing").string();
-  fetch_range(state, ui, ui.control, 1, 1, kClassCheck);
+  const FetchResult result = fetch_range(state, ui, ui.control, 1, 1, kClassCheck);
+  EXPECT_EQ(Cp1251ToUtf8(result.temp_xml_error), ui.messages.at(0));
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].rfind("Не удалось записать файл temp.xml: ", 0), 0u) << ui.messages[0];
   EXPECT_NE(ui.messages[0].find("No such file or directory"), std::string::npos) << ui.messages[0];
