@@ -45,6 +45,7 @@ void DesktopArchive::BeforeRequest(int connection, RequestControl& control,
 
 void DesktopArchive::AfterRequest(QWidget* parent) {
   if (!session_) return;
+  session_->finish_request();
   QString text;
   if (!session_->missed().empty()) {
     text += "Архив не сохранил документы:";
@@ -55,6 +56,11 @@ void DesktopArchive::AfterRequest(QWidget* parent) {
     if (!text.isEmpty()) text += "\n";
     text += "Документы отличаются от сохранённых в архиве копий, сохранены обе:";
     for (const auto& name : session_->conflicts()) text += " " + ToQt(name);
+  }
+  if (!session_->replaced().empty() && status_) {
+    QString healed = "Архив: повреждённые копии заменены полученными с аппарата:";
+    for (const auto& name : session_->replaced()) healed += " " + ToQt(name);
+    status_(healed);
   }
   if (!text.isEmpty()) ShowError(parent, text);
 }

@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "journal/document_check.h"
 #include "journal/xml_document.h"
 #include "link/protocol.h"
 #include "text/cp1251.h"
@@ -33,6 +34,10 @@ const std::vector<std::vector<std::string>>& migrations() {
       // 1 -> 2: date requests and journal-order reads over large archives.
       {"CREATE INDEX documents_by_day ON documents (register_id, day)",
        "CREATE INDEX documents_by_di ON documents (register_id, di)"},
+      // 2 -> 3: copies that were kept but failed their check, and were put
+      // beside the document when a sound copy came (conflict rows, marked).
+      {"CREATE TABLE replaced (id INTEGER PRIMARY KEY, conflict_id INTEGER NOT NULL REFERENCES conflicts (id), "
+       "replaced_at TEXT NOT NULL, UNIQUE (conflict_id))"},
   };
   return steps;
 }
@@ -175,17 +180,57 @@ std::int64_t register_row(sqlite3* db, const std::string& path, const DocumentKe
 
 StoreResult store_one(sqlite3* db, const std::string& path, const DocumentKey& key, std::string_view text,
                       const std::string& now) {
+  if (!check_document(text, key.class_code, key.number).ok()) return StoreResult::kRefused;
   const std::int64_t reg = register_row(db, path, key);
-  Statement find(db, "SELECT id, text FROM documents WHERE register_id = ? AND class = ? AND number = ?", path);
+  Statement find(db,
+                 "SELECT id, text, di, ts, fetched_at FROM documents "
+                 "WHERE register_id = ? AND class = ? AND number = ?",
+                 path);
   find.bind(1, reg).bind(2, key.class_code).bind(3, key.number);
   if (find.step()) {
-    if (find.bytes(1) == text) return StoreResult::kAlreadyThere;
-    Statement add(db,
-                  "INSERT OR IGNORE INTO conflicts (document_id, di, ts, text, fetched_at) VALUES (?, ?, ?, ?, ?)",
-                  path);
-    add.bind(1, find.integer(0)).bind(2, key.di).bind_text(3, Cp1251ToUtf8(key.ts)).bind_blob(4, text);
-    add.bind_text(5, now).step();
-    return StoreResult::kConflict;
+    const std::string kept = find.bytes(1);
+    if (kept == text) return StoreResult::kAlreadyThere;
+    const std::int64_t document = find.integer(0);
+    if (check_document(kept, key.class_code, key.number).ok()) {
+      Statement add(db,
+                    "INSERT OR IGNORE INTO conflicts (document_id, di, ts, text, fetched_at) VALUES (?, ?, ?, ?, ?)",
+                    path);
+      add.bind(1, document).bind(2, key.di).bind_text(3, Cp1251ToUtf8(key.ts)).bind_blob(4, text);
+      add.bind_text(5, now).step();
+      return StoreResult::kConflict;
+    }
+    // The kept copy is damaged: the sound one is served from now on, and the
+    // damaged one stays beside it, marked, so that no copy is ever lost. Were
+    // the sound text kept beside already, the two change places.
+    std::optional<std::int64_t> slot;
+    {
+      Statement same(db, "SELECT id FROM conflicts WHERE document_id = ? AND text = ?", path);
+      same.bind(1, document).bind_blob(2, text);
+      if (same.step()) slot = same.integer(0);
+    }
+    if (slot) {
+      Statement swap(db, "UPDATE conflicts SET di = ?, ts = ?, text = ?, fetched_at = ? WHERE id = ?", path);
+      swap.bind(1, find.integer(2)).bind_text(2, find.bytes(3)).bind_blob(3, kept).bind_text(4, find.bytes(4));
+      swap.bind(5, *slot).step();
+    } else {
+      Statement add(db,
+                    "INSERT OR IGNORE INTO conflicts (document_id, di, ts, text, fetched_at) VALUES (?, ?, ?, ?, ?)",
+                    path);
+      add.bind(1, document).bind(2, find.integer(2)).bind_text(3, find.bytes(3)).bind_blob(4, kept);
+      add.bind_text(5, find.bytes(4)).step();
+      Statement row(db, "SELECT id FROM conflicts WHERE document_id = ? AND text = ?", path);
+      row.bind(1, document).bind_blob(2, kept);
+      if (row.step()) slot = row.integer(0);
+    }
+    if (slot) {
+      Statement mark(db, "INSERT OR IGNORE INTO replaced (conflict_id, replaced_at) VALUES (?, ?)", path);
+      mark.bind(1, *slot).bind_text(2, now).step();
+    }
+    Statement update(db, "UPDATE documents SET di = ?, ts = ?, day = ?, text = ?, fetched_at = ? WHERE id = ?",
+                     path);
+    update.bind(1, key.di).bind_text(2, Cp1251ToUtf8(key.ts)).bind_text(3, day_of(key.ts)).bind_blob(4, text);
+    update.bind_text(5, now).bind(6, document).step();
+    return StoreResult::kReplaced;
   }
   Statement add(db,
                 "INSERT INTO documents (register_id, class, number, di, ts, day, text, fetched_at) "
@@ -406,7 +451,8 @@ std::vector<RegisterSummary> Archive::registers(bool counted) const {
     // Conflicts are few: walked from their side.
     Statement c(db_,
                 "SELECT count(*) FROM conflicts c CROSS JOIN documents d "
-                "WHERE d.id = c.document_id AND d.register_id = ?",
+                "WHERE d.id = c.document_id AND d.register_id = ? "
+                "AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id)",
                 path_);
     c.bind(1, r.id);
     if (c.step()) r.conflicts = c.integer(0);
@@ -510,7 +556,23 @@ std::vector<ArchiveConflict> Archive::conflicts(std::int64_t register_id) const 
   Statement s(db_,
               "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
               "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
-              "WHERE d.register_id = ? ORDER BY d.class, d.number, c.id",
+              "WHERE d.register_id = ? AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
+              "ORDER BY d.class, d.number, c.id",
+              path_);
+  s.bind(1, register_id);
+  while (s.step()) {
+    const ArchivedDocument doc = read_document(s);
+    list.push_back({doc.key, doc.text, doc.fetched_at});
+  }
+  return list;
+}
+
+std::vector<ArchiveConflict> Archive::replaced_copies(std::int64_t register_id) const {
+  std::vector<ArchiveConflict> list;
+  Statement s(db_,
+              "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM replaced p "
+              "JOIN conflicts c ON c.id = p.conflict_id JOIN documents d ON d.id = c.document_id "
+              "JOIN registers r ON r.id = d.register_id WHERE d.register_id = ? ORDER BY d.class, d.number, c.id",
               path_);
   s.bind(1, register_id);
   while (s.step()) {

@@ -1,8 +1,11 @@
 #pragma once
 // The journal archive: every complete document a register handed out, kept in
-// one SQLite file so that it never has to cross the line again. Append-only:
-// a document is never changed or deleted; a copy that differs from the kept
-// one is stored beside it as a conflict. The file is data from anywhere, so it
+// one SQLite file so that it never has to cross the line again. Only a
+// document that passes check_document is stored. No copy is ever deleted: a
+// copy that differs from the kept one is stored beside it as a conflict, and
+// a kept copy that fails its check (written by an older program from a noisy
+// line) gives its place to the first sound copy and stays beside it, marked
+// as replaced. The file is data from anywhere, so it
 // is opened in SQLite's defensive mode with an untrusted schema and its schema
 // is checked before anything is read or written.
 #include <cstdint>
@@ -40,7 +43,13 @@ std::optional<DocumentKey> read_document_key(std::string_view text);
 // "YYYYMMDD" of a time stamp "YYYYMMDDhhmmss"; "" when it is not one.
 std::string day_of(std::string_view ts);
 
-enum class StoreResult { kAdded, kAlreadyThere, kConflict };
+enum class StoreResult {
+  kAdded,
+  kAlreadyThere,
+  kConflict,  // differs from a sound kept copy: kept beside it
+  kReplaced,  // the kept copy failed its check: this one is kept in its place, the old one beside
+  kRefused,   // fails its check itself (check_document): nothing stored
+};
 
 struct ArchivedDocument {
   DocumentKey key;
@@ -68,13 +77,13 @@ struct RegisterSummary {
   std::string zn, fn;  // Windows-1251
   NumberSpan receipts, zreports;
   std::string first_day, last_day;  // "YYYYMMDD"; "" without dated documents
-  std::int64_t conflicts = 0;
+  std::int64_t conflicts = 0;  // replaced damaged copies not counted
 };
 
 class Archive {
  public:
   // The schema version this program writes; a file with a higher one is refused.
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
   // How long a writer waits for another program holding the file.
   static constexpr int kBusyTimeoutMs = 10000;
 
@@ -92,8 +101,9 @@ class Archive {
   void set_busy_timeout(int ms);
 
   // Stores one complete document in a transaction of its own. A document
-  // already kept with the same bytes changes nothing; with other bytes it is
-  // kept beside it as a conflict (once per distinct text).
+  // that fails its check is refused; one already kept with the same bytes
+  // changes nothing; with other bytes it is kept beside a sound copy as a
+  // conflict (once per distinct text), or takes the place of a damaged one.
   StoreResult store(const DocumentKey& key, std::string_view text);
   // Stores the documents of one journal together: all of them or none.
   std::vector<StoreResult> store_all(const std::vector<std::pair<DocumentKey, std::string>>& documents);
@@ -126,7 +136,10 @@ class Archive {
   std::optional<std::int64_t> neighbour_di(std::int64_t register_id, int class_code, std::int32_t number,
                                            bool below) const;
 
+  // Differing copies kept beside a register's documents, and the damaged
+  // copies that sound ones replaced.
   std::vector<ArchiveConflict> conflicts(std::int64_t register_id) const;
+  std::vector<ArchiveConflict> replaced_copies(std::int64_t register_id) const;
 
   int schema_version() const;
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "journal/document_check.h"
 #include "link/protocol.h"
 #include "text/cp1251.h"
 
@@ -41,6 +42,7 @@ void ArchiveSession::start_request() {
   served_ = 0;
   fetched_ = 0;
   conflicts_.clear();
+  replaced_.clear();
   missed_.clear();
   missed_reason_.clear();
 }
@@ -88,6 +90,9 @@ std::optional<std::string> ArchiveSession::serve(int code, std::int32_t number) 
   if (identity_ != Identity::kMatched) return std::nullopt;
   try {
     auto text = archive_.text(register_id_, code, number);
+    // A copy that fails its check (kept by an older program) is fetched
+    // again; the sound copy then takes its place.
+    if (text && !check_document(*text, code, number).ok()) return std::nullopt;
     if (text) ++served_;
     return text;
   } catch (const ArchiveError&) {
@@ -100,13 +105,39 @@ void ArchiveSession::store(int code, std::int32_t number, const std::string& tex
   // A document that does not read as one is shown as fetched but never kept.
   const auto key = read_document_key(text);
   if (!key) return;
+  if (!keep(*key, text)) missed_.push_back({code, number, *key, text});
+}
+
+bool ArchiveSession::keep(const DocumentKey& key, const std::string& text) {
   try {
-    if (archive_.store(*key, text) == StoreResult::kConflict)
-      conflicts_.push_back(document_name(key->class_code, key->number, key->zn));
+    switch (archive_.store(key, text)) {
+      case StoreResult::kConflict:
+        conflicts_.push_back(document_name(key.class_code, key.number, key.zn));
+        break;
+      case StoreResult::kReplaced:
+        replaced_.push_back(document_name(key.class_code, key.number, key.zn));
+        break;
+      default:
+        break;
+    }
+    return true;
   } catch (const ArchiveError& e) {
-    missed_.push_back(document_name(code, number, key->zn));
     missed_reason_ = Utf8ToCp1251(e.what());
+    return false;
   }
+}
+
+void ArchiveSession::finish_request() {
+  std::vector<Missed> still;
+  for (auto& m : missed_)
+    if (!keep(m.key, m.text)) still.push_back(std::move(m));
+  missed_ = std::move(still);
+}
+
+std::vector<std::string> ArchiveSession::missed() const {
+  std::vector<std::string> names;
+  for (const auto& m : missed_) names.push_back(document_name(m.code, m.number, m.key.zn));
+  return names;
 }
 
 }  // namespace tallyglass

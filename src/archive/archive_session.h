@@ -33,10 +33,17 @@ class ArchiveSession {
   // Documents fetched whose bytes differ from their archived copy, such as
   // "чек 12 (ЗН 402400117)" (Windows-1251).
   const std::vector<std::string>& conflicts() const { return conflicts_; }
-  // Documents that could not be stored (disk full, read-only file), with the
-  // last reason (Windows-1251).
-  const std::vector<std::string>& missed() const { return missed_; }
+  // Archived copies that failed their check and were replaced by the sound
+  // copy just fetched (names as for conflicts).
+  const std::vector<std::string>& replaced() const { return replaced_; }
+  // Documents that could not be stored (disk full, a locked or read-only
+  // file), with the last reason (Windows-1251).
+  std::vector<std::string> missed() const;
   const std::string& missed_reason() const { return missed_reason_; }
+
+  // Once the request has ended: one more try at storing what could not be
+  // stored while it ran (another program may have let the file go).
+  void finish_request();
 
   // Windows-1251 texts of the messages, for the CLI and the windows alike.
   // "из архива: N, с аппарата: M"
@@ -52,6 +59,14 @@ class ArchiveSession {
   void identify(int code, std::int32_t number, const std::optional<std::string>& first_part);
   std::optional<std::string> serve(int code, std::int32_t number);
   void store(int code, std::int32_t number, const std::string& text);
+  bool keep(const DocumentKey& key, const std::string& text);
+
+  struct Missed {
+    int code;
+    std::int32_t number;
+    DocumentKey key;
+    std::string text;
+  };
 
   Archive& archive_;
   Identity identity_ = Identity::kUnknown;
@@ -59,7 +74,8 @@ class ArchiveSession {
   int served_ = 0;
   int fetched_ = 0;
   std::vector<std::string> conflicts_;
-  std::vector<std::string> missed_;
+  std::vector<std::string> replaced_;
+  std::vector<Missed> missed_;
   std::string missed_reason_;
 };
 

@@ -123,7 +123,7 @@ TEST_F(ArchiveTest, RefusesWhatIsNotItsOwnAndLeavesTheFileAlone) {
       {"not SQLite", "", "<?xml version=\"1.0\"?><RQ V=\"1\"></RQ>\r\n", "not a database"},
       {"truncated", "", std::string("SQLite format 3\0", 16) + std::string(84, '\x01'), ""},
       {"foreign tables", "CREATE TABLE t (x);", "", "not a journal archive"},
-      {"newer schema", "PRAGMA user_version = 3;", "", "newer program"},
+      {"newer schema", "PRAGMA user_version = 4;", "", "newer program"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -190,7 +190,9 @@ TEST_F(ArchiveTest, TwoProgramsStoreIntoOneArchiveAtOnce) {
   { Archive archive(path); }
   auto document = [](int number) {
     DocumentKey key{"ZN1", "FN1", kClassCheck, number, number, "20160101120000"};
-    return std::pair{key, "<DAT DI=\"" + std::to_string(number) + "\"></DAT><MAC></MAC>"};
+    const std::string no = std::to_string(number);
+    return std::pair{key, "<DAT DI=\"" + no + "\" ZN=\"ZN1\" FN=\"FN1\"><C T=\"0\"><E NO=\"" + no +
+                              "\"></E></C></DAT><MAC></MAC>"};
   };
   constexpr int kEach = 150;
   const pid_t child = ::fork();
