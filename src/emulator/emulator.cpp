@@ -86,7 +86,41 @@ bool AppliesToPoll(Fault fault) {
          fault == Fault::kCloseLine;
 }
 
+struct FaultNameEntry {
+  Fault fault;
+  const char* name;
+};
+constexpr FaultNameEntry kFaultNames[] = {
+    {Fault::kRefuseFrame, "refuse-frame"},     {Fault::kErrorReply, "error-reply"},
+    {Fault::kBadCheckValue, "bad-check"},      {Fault::kOneCheckByteWrong, "one-check-byte"},
+    {Fault::kFillBytes, "fill-bytes"},         {Fault::kSilence, "silence"},
+    {Fault::kAckOnly, "ack-only"},             {Fault::kCutReply, "cut-reply"},
+    {Fault::kOverlongReply, "overlong-reply"}, {Fault::kWrongFirstByte, "wrong-first-byte"},
+    {Fault::kCloseLine, "close-line"},
+};
+
 }  // namespace
+
+const char* FaultName(Fault fault) {
+  for (const auto& entry : kFaultNames)
+    if (entry.fault == fault) return entry.name;
+  return "none";
+}
+
+std::optional<Fault> FaultFromName(std::string_view name) {
+  for (const auto& entry : kFaultNames)
+    if (name == entry.name) return entry.fault;
+  return std::nullopt;
+}
+
+std::string FaultNames() {
+  std::string names;
+  for (const auto& entry : kFaultNames) {
+    if (!names.empty()) names += ", ";
+    names += entry.name;
+  }
+  return names;
+}
 
 RegisterEmulator::RegisterEmulator(std::vector<Document> documents, Options options)
     : documents_(std::move(documents)), options_(std::move(options)) {}
@@ -151,6 +185,46 @@ void RegisterEmulator::SetRandomFaults(std::uint32_t seed, double probability,
   random_.seed(seed);
   random_probability_ = probability;
   random_faults_ = std::move(faults);
+}
+
+void RegisterEmulator::SetNoise(double rate, std::uint32_t seed) {
+  std::lock_guard lock(mutex_);
+  noise_rate_ = rate;
+  noise_in_.seed(seed);
+  noise_out_.seed(seed ^ 0x5DEECE66Du);
+}
+
+std::uint64_t RegisterEmulator::NoiseDamage() const {
+  std::lock_guard lock(mutex_);
+  return noise_damage_;
+}
+
+std::string RegisterEmulator::Spoil(std::string_view bytes, std::mt19937& random) {
+  std::lock_guard lock(mutex_);
+  if (noise_rate_ <= 0) return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() + 4);
+  std::uniform_real_distribution<double> chance(0, 1);
+  for (const char c : bytes) {
+    // Every draw is made for every byte, so the damage depends on the seed
+    // and the byte count alone.
+    const bool hit = chance(random) < noise_rate_;
+    const unsigned kind = random() % 4;
+    const auto other = static_cast<char>(random() & 0xFF);
+    const unsigned bit = random() % 8;
+    if (!hit) {
+      out.push_back(c);
+      continue;
+    }
+    ++noise_damage_;
+    switch (kind) {
+      case 0: out.push_back(static_cast<char>(c ^ (1u << bit))); break;  // a bit flipped
+      case 1: break;                                                     // dropped
+      case 2: out.append(2, c); break;                                   // doubled
+      default: out.push_back(other); out.push_back(c); break;           // a byte put before it
+    }
+  }
+  return out;
 }
 
 void RegisterEmulator::ClearFaults() {
@@ -244,17 +318,19 @@ void RegisterEmulator::Serve() {
     const ssize_t n = ::read(master_, buffer.data(), buffer.size());
     if (n <= 0) continue;
     const auto now = std::chrono::steady_clock::now();
+    const std::string_view chunk(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(n));
     {
       std::lock_guard lock(mutex_);
-      received_.append(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(n));
+      received_.append(chunk);
     }
     received_cv_.notify_all();
-    for (ssize_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
       if (options_.baud > 0) {
         const auto byte_time = std::chrono::nanoseconds(11'000'000'000LL / options_.baud);
         received_until_ = std::max(received_until_, now) + byte_time;
       }
-      if (!Feed(buffer[static_cast<std::size_t>(i)])) return;
+      for (const char c : Spoil(chunk.substr(i, 1), noise_in_))
+        if (!Feed(static_cast<std::uint8_t>(c))) return;
     }
   }
 }
@@ -413,11 +489,13 @@ std::string RegisterEmulator::Answer(std::string_view frame_text) const {
   return kError;
 }
 
-void RegisterEmulator::Send(std::string_view bytes) {
+void RegisterEmulator::Send(std::string_view intended) {
   {
     std::lock_guard lock(mutex_);
-    sent_.append(bytes);
+    sent_.append(intended);
   }
+  const std::string spoilt = Spoil(intended, noise_out_);
+  const std::string_view bytes = spoilt;
   auto write_all = [this](const char* data, std::size_t size) {
     while (size > 0) {
       const ssize_t n = ::write(master_, data, size);

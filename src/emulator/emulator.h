@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -53,6 +54,13 @@ enum class Fault {
   kCloseLine,       // close the pseudo-terminal instead of answering ("the register is gone")
 };
 
+// The command line's names of the faults ("refuse-frame", "silence", ...),
+// one for each kind but kNone, and back; nothing for an unknown name.
+const char* FaultName(Fault fault);
+std::optional<Fault> FaultFromName(std::string_view name);
+// Every name, comma-separated, for messages and help.
+std::string FaultNames();
+
 struct Event {
   enum Kind { kPoll, kFrame } kind = kPoll;
   int index = 0;        // counted from 0, separately for polls and for frames
@@ -94,6 +102,14 @@ class RegisterEmulator {
   // (those that do not apply to a poll leave polls alone); seeded, so repeatable.
   void SetRandomFaults(std::uint32_t seed, double probability, std::vector<Fault> faults);
   void ClearFaults();
+  // A noisy line: each byte, in both directions, is spoilt with `rate`
+  // (0 to 1) — a bit flipped, the byte dropped, doubled, or a random byte put
+  // before it — as a poor cable or a noisy adapter does. Seeded: the damage
+  // follows the seed and the bytes alone, not timing. Received() and Sent()
+  // keep the bytes as each side sent them, before the damage.
+  void SetNoise(double rate, std::uint32_t seed);
+  // How many bytes the noise has spoilt so far, both directions.
+  std::uint64_t NoiseDamage() const;
 
   // Every byte received from the program and sent to it, in order.
   std::string Received() const;
@@ -119,6 +135,8 @@ class RegisterEmulator {
   Fault Pick(Event::Kind kind, int index, const std::string& request);
   void Send(std::string_view bytes);
   void CloseLine();
+  // The bytes as the other end gets them through the noise.
+  std::string Spoil(std::string_view bytes, std::mt19937& random);
 
   std::vector<Document> documents_;
   Options options_;
@@ -150,6 +168,9 @@ class RegisterEmulator {
   std::vector<Fault> random_faults_;
   double random_probability_ = 0;
   std::mt19937 random_;
+  double noise_rate_ = 0;
+  std::mt19937 noise_in_, noise_out_;  // one per direction
+  std::uint64_t noise_damage_ = 0;
 };
 
 }  // namespace tallyglass::emulator

@@ -41,6 +41,7 @@ struct LinkState {
   bool resident = false;
   TraceSink trace;
   WaitFunction wait;
+  int read_timeout_ms = kReadTimeoutMs;
 };
 LinkState g_link;
 
@@ -69,11 +70,11 @@ void Write(std::string_view bytes) {
   }
 }
 
-// One byte, as soon as it is there, or false after 300 ms without one. A
-// failed read (a line that hung up) counts as no byte.
+// One byte, as soon as it is there, or false after the read time-out
+// (300 ms) without one. A failed read (a line that hung up) counts as no byte.
 bool ReadByte(std::uint8_t& byte) {
   if (g_link.fd < 0) return false;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(g_link.read_timeout_ms);
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     pollfd p{g_link.fd, POLLIN, 0};
@@ -420,6 +421,8 @@ std::string_view ReplyText() {
 void SetTraceSink(TraceSink sink) { g_link.trace = std::move(sink); }
 
 void SetWaitFunction(WaitFunction wait) { g_link.wait = std::move(wait); }
+
+void SetReadTimeout(int ms) { g_link.read_timeout_ms = ms > 0 ? ms : kReadTimeoutMs; }
 
 void Wait(int ms) {
   if (g_link.wait) g_link.wait(ms);

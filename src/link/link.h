@@ -70,4 +70,10 @@ using WaitFunction = std::function<void(int ms)>;
 void SetWaitFunction(WaitFunction wait);
 void Wait(int ms);
 
+// The time one read waits for a byte: 300 ms, as the register needs. A
+// shorter one is for measuring against an emulator on this machine, where
+// thousands of damaged exchanges would otherwise spend most of their time in
+// time-outs; 0 restores 300 ms.
+void SetReadTimeout(int ms);
+
 }  // namespace tallyglass::link
