@@ -11,6 +11,7 @@
 #include "cli/archive_source.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "journal/document_check.h"
 #include "link/protocol.h"
 #include "text/cp1251.h"
 
@@ -20,17 +21,25 @@ namespace {
 constexpr const char* kArchiveUsage =
     "usage: tallyglass-cli archive import [--archive PATH] FILE...\n"
     "       tallyglass-cli archive list [--archive PATH]\n"
+    "       tallyglass-cli archive check [--archive PATH]\n"
     "\n"
     "The archive keeps every document fetched from a register (default\n"
     "journal.db in the current directory); a fetch takes what it holds from it.\n"
     "  import  adds the documents of collected journals (such as temp.xml) and\n"
     "          prints per file how many were added, already there, in conflict\n"
-    "          (a differing copy, kept beside the archived one); a file that\n"
-    "          cannot be read whole adds nothing.\n"
-    "          exit: 0 done, 1 a conflict, 2 unreadable input or archive\n"
+    "          (a differing copy, kept beside the archived one), replaced (an\n"
+    "          archived copy that failed its check, kept beside the sound one now\n"
+    "          served) and refused (a document that fails its check is never\n"
+    "          archived); a file that cannot be read whole adds nothing.\n"
+    "          exit: 0 done, 1 a conflict or a refused document,\n"
+    "          2 unreadable input or archive\n"
     "  list    one block per register: ZN, FN, receipts and Z-reports (count,\n"
     "          range, gaps), first and last date.\n"
-    "          exit: 0 done, 2 a missing or unusable archive\n";
+    "          exit: 0 done, 2 a missing or unusable archive\n"
+    "  check   checks every archived document as a fetch checks it (one DAT and\n"
+    "          its MAC that loads, of its own class and number) and lists those\n"
+    "          that fail and every conflict, then a summary line.\n"
+    "          exit: 0 all sound, 1 something found, 2 a missing or unusable archive\n";
 
 void Say(const char* command, const std::string& utf8) {
   std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, utf8.c_str());
@@ -126,18 +135,34 @@ int Import(std::vector<char*>& args) {
       status = kExitUsage;
       continue;
     }
-    int added = 0, there = 0, conflicts = 0;
+    int added = 0, there = 0, conflicts = 0, replaced = 0, refused = 0;
     for (std::size_t i = 0; i < results.size(); ++i) {
-      if (results[i] == StoreResult::kAdded) ++added;
-      if (results[i] == StoreResult::kAlreadyThere) ++there;
-      if (results[i] == StoreResult::kConflict) {
-        ++conflicts;
-        Say("archive import", file + ": conflict: " + DocumentName(documents[i].first) +
-                                  " differs from its archived copy; both are kept");
+      const auto& [key, document] = documents[i];
+      switch (results[i]) {
+        case StoreResult::kAdded: ++added; break;
+        case StoreResult::kAlreadyThere: ++there; break;
+        case StoreResult::kConflict:
+          ++conflicts;
+          Say("archive import", file + ": conflict: " + DocumentName(key) +
+                                    " differs from its archived copy; both are kept");
+          break;
+        case StoreResult::kReplaced:
+          ++replaced;
+          Say("archive import", file + ": " + DocumentName(key) +
+                                    ": the archived copy fails its check; this one is kept in its place");
+          break;
+        case StoreResult::kRefused:
+          ++refused;
+          Say("archive import", file + ": not imported: " + DocumentName(key) + ": " +
+                                    check_document(document, key.class_code, key.number).message);
+          break;
       }
     }
-    std::printf("%s: added %d, already there %d, conflicts %d\n", file.c_str(), added, there, conflicts);
-    if (conflicts > 0 && status == 0) status = 1;
+    std::printf("%s: added %d, already there %d, conflicts %d", file.c_str(), added, there, conflicts);
+    if (replaced > 0) std::printf(", replaced %d", replaced);
+    if (refused > 0) std::printf(", refused %d", refused);
+    std::printf("\n");
+    if ((conflicts > 0 || refused > 0) && status == 0) status = 1;
   }
   std::fflush(stdout);
   return status;
@@ -171,6 +196,46 @@ int List(std::vector<char*>& args) {
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
   return 0;
+}
+
+// Every archived document checked as a fetch checks it, every conflict
+// listed; replaced damaged copies are counted, not listed.
+int Check(std::vector<char*>& args) {
+  std::string path;
+  TakeArchiveOption(args, path);
+  OptionParser parser("archive check", kArchiveUsage);
+  if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
+  if (parser.help()) return parser.print_help();
+  auto archive = OpenArchive("archive check", path, Archive::Mode::kExisting);
+  if (!archive) return kExitUsage;
+  std::string out;
+  std::int64_t documents = 0, failing = 0, conflicts = 0, replaced = 0;
+  try {
+    for (const auto& r : archive->registers(false)) {
+      for (const auto& doc : archive->documents(r.id)) {
+        ++documents;
+        const DocumentCheck check = check_document(doc.text, doc.key.class_code, doc.key.number);
+        if (check.ok()) continue;
+        ++failing;
+        out += "fails: " + DocumentName(doc.key) + ": " + check.message + "\n";
+      }
+      for (const auto& c : archive->conflicts(r.id)) {
+        ++conflicts;
+        out += "conflict: " + DocumentName(c.key) + ": a differing copy fetched " + c.fetched_at + "\n";
+      }
+      replaced += static_cast<std::int64_t>(archive->replaced_copies(r.id).size());
+    }
+  } catch (const ArchiveError& e) {
+    Say("archive check", e.what());
+    return kExitUsage;
+  }
+  out += "documents " + std::to_string(documents) + ", failing " + std::to_string(failing) + ", conflicts " +
+         std::to_string(conflicts);
+  if (replaced > 0) out += ", damaged copies replaced " + std::to_string(replaced);
+  out += "\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  return failing > 0 || conflicts > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -251,6 +316,7 @@ int RunArchive(int argc, char** argv) {
   std::vector<char*> args(argv + 1, argv + argc);
   if (sub == "import") return Import(args);
   if (sub == "list") return List(args);
+  if (sub == "check") return Check(args);
   std::fprintf(stderr, "tallyglass-cli archive: unknown subcommand '%s'\n\n%s", argv[1], kArchiveUsage);
   return kExitUsage;
 }

@@ -1,7 +1,10 @@
 // tallyglass-cli fetch / lookup: the query window's two requests and its
 // "Вернуть номера" on the command line, over a connection made the way the
 // connection window makes it.
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "archive/archive_session.h"
 #include "cli/archive_source.h"
@@ -33,6 +37,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitNoPort = 3;
 constexpr int kExitNoRegister = 4;
 constexpr int kExitConflicts = 5;
+constexpr int kExitNotKept = 6;
 
 constexpr const char* kFetchUsage =
     "usage: tallyglass-cli fetch --port NAME [--speed BAUD] [--case N]\n"
@@ -57,8 +62,13 @@ constexpr const char* kFetchUsage =
     "Ctrl-C stops the fetch after the current document; what came is still printed.\n"
     "Exit: 0 done, 1 the request failed, 2 bad options or a refused check,\n"
     "      3 the port cannot be opened, 4 the register does not answer,\n"
-    "      5 done, but documents differ from their archived copies (named on stderr);\n"
-    "      an archive that cannot be used: 2 before connecting, the file untouched.\n";
+    "      5 done, but documents differ from their archived copies (named on stderr),\n"
+    "      6 done, but not everything was kept: temp.xml, --out or --pdf could not\n"
+    "        be written, or the archive could not keep documents (named on stderr);\n"
+    "      an archive that cannot be used, or an --out or --pdf that cannot be\n"
+    "      written: 2 before connecting, nothing touched.\n"
+    "Every document is checked before it is taken: one that is not the document\n"
+    "asked for (a damaged line) is asked for again, and only sound ones are archived.\n";
 
 constexpr const char* kLookupUsage =
     "usage: tallyglass-cli lookup --port NAME [--speed BAUD] [--case N]\n"
@@ -86,6 +96,26 @@ struct Options {
 };
 
 void Complain(const std::string& utf8) { std::fprintf(stderr, "tallyglass-cli: %s\n", utf8.c_str()); }
+
+// Whether a file can be written at path, asked before the line is touched so
+// that a long fetch does not end in a file that cannot be made. Nothing is
+// created. "" when it can, else why not (UTF-8).
+std::string CannotWrite(const std::string& path) {
+  if (path.empty()) return "needs a file name";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return "'" + path + "' is a folder";
+    if (::access(path.c_str(), W_OK) != 0) return "cannot write '" + path + "': " + std::strerror(errno);
+    return {};
+  }
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return "cannot write '" + path + "': no folder '" + folder + "'";
+  if (::access(folder.c_str(), W_OK) != 0)
+    return "cannot write '" + path + "': " + std::strerror(errno) + " (folder '" + folder + "')";
+  return {};
+}
 
 // Parses argv into o. Returns -1 to go on, else the exit status (help or a
 // bad command line, already reported).
@@ -125,6 +155,10 @@ int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
     return parser.fail("--from/--to and the date options exclude each other");
   if (o.archive && o.no_archive) return parser.fail("--archive and --no-archive exclude each other");
   if (o.archive && o.archive->empty()) return parser.fail("--archive needs a file name");
+  for (const auto& [name, path] : {std::pair{"--out", &o.out}, std::pair{"--pdf", &o.pdf}}) {
+    if (!*path) continue;
+    if (const std::string why = CannotWrite(**path); !why.empty()) return parser.fail(std::string(name) + ": " + why);
+  }
   return -1;
 }
 
@@ -175,15 +209,20 @@ int Connect(const Options& o) {
 // when there were any, else 0.
 int ReportArchive(const ArchiveSession& session) {
   if (session.served() > 0) print_line(stderr, session.counts_text());
-  if (!session.missed().empty()) {
-    std::string names;
-    for (const auto& name : session.missed()) names += (names.empty() ? "" : ", ") + name;
-    print_line(stderr, Utf8ToCp1251("Архив не сохранил документы: ") + names + " (" + session.missed_reason() + ")");
-  }
+  for (const auto& name : session.replaced())
+    print_line(stderr, Utf8ToCp1251("Архив: повреждённая копия заменена полученной с аппарата: ") + name);
   for (const auto& name : session.conflicts())
     print_line(stderr, Utf8ToCp1251("Архив: документ отличается от сохранённой копии, сохранены обе: ") + name);
+  const auto missed = session.missed();
+  if (!missed.empty()) {
+    std::string names;
+    for (const auto& name : missed) names += (names.empty() ? "" : ", ") + name;
+    print_line(stderr, Utf8ToCp1251("Архив не сохранил документы: ") + names + " (" + session.missed_reason() + ")");
+    return kExitNotKept;
+  }
   return session.conflicts().empty() ? 0 : kExitConflicts;
 }
+
 
 }  // namespace
 
@@ -238,7 +277,11 @@ int RunFetch(int argc, char** argv) {
   for (const auto& line : state.listing) print_line(stdout, line);
   std::fflush(stdout);
   int status = 0;
-  if (session) status = ReportArchive(*session);
+  if (session) {
+    session->finish_request();
+    status = ReportArchive(*session);
+  }
+  if (!result.temp_xml_error.empty()) status = kExitNotKept;  // the message was shown by the request
   if (result.outcome == RequestOutcome::kFailed) {
     Complain(Cp1251ToUtf8(result.error));
     status = kExitFailed;
@@ -251,7 +294,7 @@ int RunFetch(int argc, char** argv) {
       save(state, *o.out);
     } catch (const std::system_error& e) {
       Complain(e.what());
-      status = kExitFailed;
+      if (status != kExitFailed) status = kExitNotKept;
     }
   }
   if (o.pdf) {
@@ -261,7 +304,7 @@ int RunFetch(int argc, char** argv) {
                                          *o.pdf);
     if (!pdf.ok()) {
       Complain(pdf.error);
-      status = kExitFailed;
+      if (status != kExitFailed) status = kExitNotKept;
     }
   }
   return finish(status);
