@@ -105,7 +105,10 @@ void ArchiveSession::store(int code, std::int32_t number, const std::string& tex
   // A document that does not read as one is shown as fetched but never kept.
   const auto key = read_document_key(text);
   if (!key) return;
-  if (!keep(*key, text)) missed_.push_back({code, number, *key, text});
+  // Once the archive has failed, the rest of the request does not wait on it
+  // again (a locked file costs the busy time-out for every try): everything
+  // is kept for the one more try at the end.
+  if (!missed_.empty() || !keep(*key, text)) missed_.push_back({code, number, *key, text});
 }
 
 bool ArchiveSession::keep(const DocumentKey& key, const std::string& text) {
@@ -128,10 +131,9 @@ bool ArchiveSession::keep(const DocumentKey& key, const std::string& text) {
 }
 
 void ArchiveSession::finish_request() {
-  std::vector<Missed> still;
-  for (auto& m : missed_)
-    if (!keep(m.key, m.text)) still.push_back(std::move(m));
-  missed_ = std::move(still);
+  std::size_t kept = 0;
+  while (kept < missed_.size() && keep(missed_[kept].key, missed_[kept].text)) ++kept;
+  missed_.erase(missed_.begin(), missed_.begin() + static_cast<std::ptrdiff_t>(kept));
 }
 
 std::vector<std::string> ArchiveSession::missed() const {

@@ -1,6 +1,7 @@
 // tallyglass-cli archive, render --archive and fetch with the archive, as a
 // user runs them.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "archive/archive.h"
 #include "emulator/emulator.h"
 #include "support/test_files.h"
 #include "support/test_journal.h"
@@ -124,6 +126,136 @@ TEST_F(ArchiveCliTest, ImportsListsAndRefuses) {
     EXPECT_EQ(Cli(missing).status, 2) << missing;
     EXPECT_FALSE(fs::exists(dir / "none.db"));
   }
+}
+
+// Overwrites one archived document's text as an older program, taking a
+// damaged copy from a noisy line, would have kept it.
+void Poison(const fs::path& archive, int number, const std::string& text) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(archive.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "UPDATE documents SET text = ? WHERE class = 1 AND number = ?", -1, &stmt,
+                               nullptr),
+            SQLITE_OK);
+  sqlite3_bind_blob(stmt, 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int(stmt, 2, number);
+  EXPECT_EQ(sqlite3_step(stmt), SQLITE_DONE);
+  sqlite3_finalize(stmt);
+  EXPECT_EQ(sqlite3_changes(db), 1);
+  sqlite3_close(db);
+}
+
+// A damaged copy in the archive is listed by archive check, is not served but
+// fetched again, and gives its place to the sound copy: check is clean after.
+TEST_F(ArchiveCliTest, ADamagedArchivedCopyIsListedUntilAFetchReplacesIt) {
+  ASSERT_EQ(Cli("archive import small.xml").status, 0);
+  const std::string journal = test_support::TestJournal();
+  const std::size_t from = journal.find("<DAT DI=\"2\"");
+  std::string damaged = journal.substr(from, journal.find("</MAC>", from) + 6 - from);
+  damaged.replace(damaged.find("SM=\"10000\""), 10, "SM=\"1O000\"");  // a letter O for a zero
+  Poison(dir / "journal.db", 6, damaged);
+
+  CliRun run = Cli("archive check");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out.rfind("fails: receipt 6 (ZN 402400089, FN 5555555555): the loader refuses it: ", 0), 0u)
+      << run.out;
+  EXPECT_NE(run.out.find("\ndocuments 4, failing 1, conflicts 0\n"), std::string::npos) << run.out;
+
+  emulator::RegisterEmulator reg(journal);
+  std::string error;
+  ASSERT_TRUE(reg.Start(&error)) << error;
+  const std::string fetch = "fetch --port " + reg.PortName() + " --speed 115200 --from 5 --to 7";
+  const std::string tape = Cli(fetch + " --no-archive").out;
+  reg.ClearRecords();
+  run = Cli(fetch);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, tape);
+  EXPECT_NE(run.err.find("из архива: 2, с аппарата: 1"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("повреждённая копия заменена полученной с аппарата: чек 6 (ЗН 402400089)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(reg.Received().find("B;1;6;3;"), std::string::npos) << "receipt 6 crossed the line whole";
+
+  run = Cli("archive check");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, "documents 4, failing 0, conflicts 0, damaged copies replaced 1\n");
+  run = Cli("archive list");
+  EXPECT_EQ(run.out.find("conflicts"), std::string::npos) << "a replaced copy is no conflict";
+
+  // A real conflict is listed too.
+  std::string changed = journal;
+  changed.replace(changed.find("SM=\"1200\""), 9, "SM=\"1300\"");
+  Write("changed.xml", changed);
+  EXPECT_EQ(Cli("archive import changed.xml").status, 1);
+  run = Cli("archive check");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("conflict: receipt 5 (ZN 402400089, FN 5555555555): a differing copy fetched "),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(Cli("archive check --archive none.db").status, 2);
+  EXPECT_FALSE(fs::exists(dir / "none.db"));
+}
+
+// Importing follows the archive's rule: a document that fails its check is
+// named and not imported, the others are.
+TEST_F(ArchiveCliTest, ImportRefusesADocumentThatFailsItsCheck) {
+  std::string journal = test_support::TestJournal();
+  journal.replace(journal.find("SM=\"10000\""), 10, "SM=\"1O000\"");
+  Write("damaged.xml", journal);
+  const CliRun run = Cli("archive import damaged.xml");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "damaged.xml: added 3, already there 0, conflicts 0, refused 1\n");
+  EXPECT_NE(run.err.find("not imported: receipt 6 (ZN 402400089, FN 5555555555): the loader refuses it"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Cli("archive check").status, 0);
+}
+
+// A fetch that could not keep everything still prints the tape, names what
+// was not kept and exits 6; files that cannot be written at all are found
+// before connecting.
+TEST_F(ArchiveCliTest, AFetchThatCouldNotKeepEverythingExitsSix) {
+  emulator::RegisterEmulator reg(test_support::TestJournal());
+  std::string error;
+  ASSERT_TRUE(reg.Start(&error)) << error;
+  const std::string fetch = "fetch --port " + reg.PortName() + " --speed 115200 --from 5 --to 7";
+  const std::string tape = Cli(fetch + " --no-archive").out;
+  ASSERT_NE(tape, "");
+
+  // A full disk under temp.xml and under --out: the kernel's full device.
+  fs::remove(dir / "temp.xml");
+  fs::create_symlink("/dev/full", dir / "temp.xml");
+  CliRun run = Cli(fetch + " --no-archive --out /dev/full");
+  EXPECT_EQ(run.status, 6) << run.err;
+  EXPECT_EQ(run.out, tape);
+  EXPECT_NE(run.err.find("Не удалось записать файл temp.xml: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("/dev/full"), std::string::npos) << run.err;
+  fs::remove(dir / "temp.xml");
+
+  // An archive that another program holds locked past the busy time-out, and
+  // still at the end: every document is named.
+  { Archive create((dir / "locked.db").string()); }
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "locked.db").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  run = Cli(fetch + " --archive locked.db");
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(run.status, 6) << run.err;
+  EXPECT_EQ(run.out, tape);
+  EXPECT_NE(run.err.find("Архив не сохранил документы: чек 5 (ЗН 402400089), чек 6 (ЗН 402400089), "
+                         "чек 7 (ЗН 402400089)"),
+            std::string::npos)
+      << run.err;
+
+  // Nothing touched when --out or --pdf cannot be written at all.
+  reg.ClearRecords();
+  for (const char* bad : {" --out missing/tape.txt", " --pdf .", " --out small.xml/tape.txt"}) {
+    run = Cli(fetch + bad);
+    EXPECT_EQ(run.status, 2) << bad << ": " << run.err;
+    EXPECT_NE(run.err.find(bad[3] == 'o' ? "--out: " : "--pdf: "), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(reg.Received(), "");
 }
 
 TEST_F(ArchiveCliTest, FetchRefusesAnUnusableArchiveBeforeConnecting) {

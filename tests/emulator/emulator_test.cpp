@@ -198,8 +198,54 @@ TEST(EmulateCommand, PrintsThePortAndServesUntilTerminated) {
   ::close(out);
 }
 
+// The bad line from the command line: faults drawn at a rate, and noise.
+TEST(EmulateCommand, FaultsAndNoiseFromTheCommandLine) {
+  const std::string path = ::testing::TempDir() + "emulate_faults.xml";
+  std::ofstream(path, std::ios::binary) << TestJournal();
+  struct Case {
+    std::vector<std::string> options;
+    int poll, request;  // PollStation and RequestB results
+  };
+  const Case cases[] = {
+      {{"--faults", "bad-check,one-check-byte", "--fault-rate", "1"}, 0, link::kBadCheckValue},
+      {{"--fault", "frame:0:error-reply,frame:1:error-reply"}, 0, 12},
+      {{"--noise", "1", "--seed", "5"}, link::kNoLink, link::kNoLink},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{TALLYGLASS_CLI, "emulate", "--journal", path};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    int out = -1;
+    const pid_t pid = Spawn(args, &out);
+    ASSERT_GT(pid, 0);
+    std::string port;
+    char byte;
+    while (::read(out, &byte, 1) == 1 && byte != '\n') port.push_back(byte);
+    ASSERT_EQ(link::OpenPort(port, 9600), link::kPortOpened) << c.options[0];
+    link::SetWaitFunction([](int) {});
+    EXPECT_EQ(link::PollStation(1), c.poll) << c.options[0];
+    EXPECT_EQ(link::RequestB(1, "1;5;0;", 0, true), c.request) << c.options[0];
+    link::SetWaitFunction(nullptr);
+    link::ClosePort();
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(ExitStatus(pid), 0);
+    ::close(out);
+  }
+}
+
 TEST(EmulateCommand, BadOptionsAndMissingJournalsExitWithTwo) {
+  const std::string journal = ::testing::TempDir() + "emulate_options.xml";
+  std::ofstream(journal, std::ios::binary) << TestJournal();
   const std::vector<std::vector<std::string>> cases = {
+      {"emulate", "--journal", journal, "--noise", "1.5"},
+      {"emulate", "--journal", journal, "--noise", "0,003"},
+      {"emulate", "--journal", journal, "--faults", "static"},
+      {"emulate", "--journal", journal, "--faults", ","},
+      {"emulate", "--journal", journal, "--fault-rate", "0.1"},
+      {"emulate", "--journal", journal, "--faults", "silence", "--fault-rate", "2"},
+      {"emulate", "--journal", journal, "--fault", "frame:x:silence"},
+      {"emulate", "--journal", journal, "--fault", "reply:1:silence"},
+      {"emulate", "--journal", journal, "--fault", "poll:1:quiet"},
+      {"emulate", "--journal", journal, "--seed", "-1"},
       {"emulate"},
       {"emulate", "--journal", "/nonexistent/journal.xml"},
       {"emulate", "--journal", "/"},
@@ -218,7 +264,7 @@ TEST(EmulateCommand, BadOptionsAndMissingJournalsExitWithTwo) {
     char byte;
     while (::read(out, &byte, 1) == 1) printed.push_back(byte);
     ::close(out);
-    EXPECT_EQ(ExitStatus(pid), 2) << args.back();
+    EXPECT_EQ(ExitStatus(pid), 2) << args[args.size() > 2 ? args.size() - 2 : 0] << " " << args.back();
     EXPECT_EQ(printed, "") << "no port name for " << args.back();
   }
 }

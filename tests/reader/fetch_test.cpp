@@ -388,6 +388,32 @@ TEST_F(FetchTest, ZReportChoiceByDatesSendsClassOneAndRecordsInCheckState) {
   EXPECT_EQ(state.model.check_no_max, 21);
 }
 
+// A lookup reply that fails its check value would name wrong receipts: it is
+// asked for again, up to the failure limit, and then counts as no answer.
+TEST_F(FetchTest, ALookupReplyThatFailsItsCheckIsAskedForAgain) {
+  state.Edit4 = "01.04.16";
+  state.Edit5 = "07.04.16";
+  state.Edit7 = "13:45";
+  int damaged = 2;
+  reg.answer_f = [&](const std::string&) {
+    return damaged-- > 0 ? Answer{link::kBadCheckValue, ""} : Answer{34, "20;21;"};
+  };
+  std::int32_t first = 1, last = 1;
+  EXPECT_TRUE(lookup_range(state, ui.control, first, last));
+  EXPECT_EQ(std::pair(first, last), std::pair(20, 21));
+  EXPECT_EQ(reg.waits, std::vector<int>(2, kFailurePauseMs));
+
+  damaged = kFailureLimit;
+  reg.requests.clear();
+  EXPECT_FALSE(lookup_range(state, ui.control, first, last));
+  EXPECT_EQ(reg.requests.size(), static_cast<std::size_t>(kFailureLimit));
+  // Other failures are not asked again, as before.
+  reg.answer_f = [](const std::string&) { return Answer{link::kFellSilent, ""}; };
+  reg.requests.clear();
+  EXPECT_FALSE(lookup_range(state, ui.control, first, last));
+  EXPECT_EQ(reg.requests.size(), 1u);
+}
+
 TEST_F(FetchTest, DatesWithoutALookupAnswerFetchDocumentOne) {
   state.Edit4 = "01.04.16";
   state.Edit5 = "07.04.16";
