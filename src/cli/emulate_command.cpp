@@ -49,7 +49,9 @@ constexpr const char* kEmulateUsage =
     "                  ack-only (ACK, then nothing), cut-reply (half a line),\n"
     "                  overlong-reply (2000 text bytes), wrong-first-byte (a\n"
     "                  poll answer that does not start with 0x0A), close-line\n"
-    "                  (the register goes away)\n"
+    "                  (the register goes away), hidden-damage (two bits of a\n"
+    "                  reply flipped 255 bits apart: the check value cannot see\n"
+    "                  it, the document check must)\n"
     "  --fault-rate P  the probability for --faults, 0 to 1\n"
     "  --fault PLAN    faults at given events: a comma-separated list of\n"
     "                  poll:N:KIND or frame:N:KIND, N counting polls or request\n"
@@ -145,8 +147,12 @@ int RunEmulate(int argc, char** argv) {
       const std::size_t a = item.find(':');
       const std::size_t b = a == std::string::npos ? a : item.find(':', a + 1);
       const std::string what = item.substr(0, a);
-      const auto index = b == std::string::npos ? std::nullopt : ParseExactInt32(item.substr(a + 1, b - a - 1));
-      const auto fault = b == std::string::npos ? std::nullopt : emulator::FaultFromName(item.substr(b + 1));
+      std::optional<std::int32_t> index;
+      std::optional<emulator::Fault> fault;
+      if (b != std::string::npos) {
+        index = ParseExactInt32(item.substr(a + 1, b - a - 1));
+        fault = emulator::FaultFromName(item.substr(b + 1));
+      }
       if ((what != "poll" && what != "frame") || !index || *index < 0 || !fault)
         return Fail("--fault: '" + item + "' is not poll:N:KIND or frame:N:KIND with KIND one of " +
                     emulator::FaultNames());

@@ -54,6 +54,10 @@ std::string Line(std::string_view text, Fault fault) {
   }
   body.push_back(static_cast<char>(kEndByte));
   std::uint16_t check = link::FrameCheck(body);
+  if (fault == Fault::kHiddenDamage && text.size() >= 32) {
+    body[0] = static_cast<char>(body[0] ^ 0x80);    // bit 0, counted from the first byte's top
+    body[31] = static_cast<char>(body[31] ^ 0x01);  // bit 255
+  }
   if (fault == Fault::kBadCheckValue) check ^= 0x5A5A;
   if (fault == Fault::kOneCheckByteWrong) check ^= 0x005A;
   std::string line(1, static_cast<char>(kStartByte));
@@ -96,7 +100,7 @@ constexpr FaultNameEntry kFaultNames[] = {
     {Fault::kFillBytes, "fill-bytes"},         {Fault::kSilence, "silence"},
     {Fault::kAckOnly, "ack-only"},             {Fault::kCutReply, "cut-reply"},
     {Fault::kOverlongReply, "overlong-reply"}, {Fault::kWrongFirstByte, "wrong-first-byte"},
-    {Fault::kCloseLine, "close-line"},
+    {Fault::kCloseLine, "close-line"},         {Fault::kHiddenDamage, "hidden-damage"},
 };
 
 }  // namespace

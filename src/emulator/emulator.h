@@ -52,6 +52,9 @@ enum class Fault {
   kOverlongReply,   // a line of 2000 text bytes with a correct check value
   kWrongFirstByte,  // poll: the status line starts with 0x0B instead of 0x0A
   kCloseLine,       // close the pseudo-terminal instead of answering ("the register is gone")
+  kHiddenDamage,    // frame: two bits of the reply text flipped 255 bits apart, which the
+                    // check value cannot see (its generator's order is 255); the first
+                    // makes a character outside Base64, so the piece decodes short
 };
 
 // The command line's names of the faults ("refuse-frame", "silence", ...),

@@ -177,6 +177,19 @@ TEST_F(ExchangeTest, CyrillicRequestTextGoesOutConvertedOnceOnEveryAttempt) {
   EXPECT_EQ(link::ReplyText(), "ZENTA1 EMULATOR") << "only the status text was read";
 }
 
+// The limit of the check value: two bits flipped 255 bits apart leave the
+// register at zero, so the link takes a damaged line. The document check above
+// the link is what catches such a line.
+TEST_F(ExchangeTest, TwoBitsTwoHundredFiftyFiveApartPassTheCheckValue) {
+  Connect();
+  emulator_->SetFault(Event::kFrame, 0, Fault::kHiddenDamage);
+  EXPECT_EQ(link::RequestB(1, "1;6;0;", 0, true), 12);
+  std::string damaged(Part(6, 0));
+  damaged[0] = static_cast<char>(damaged[0] ^ 0x80);
+  damaged[31] = static_cast<char>(damaged[31] ^ 0x01);
+  EXPECT_EQ(link::ReplyText(), damaged);
+}
+
 TEST_F(ExchangeTest, OverlongReplyLeavesTheLinkInStep) {
   Connect();
   emulator_->SetFault(Event::kFrame, 0, Fault::kOverlongReply);

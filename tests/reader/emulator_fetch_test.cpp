@@ -2,6 +2,7 @@
 // emulator with the sample journal.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -67,6 +68,27 @@ TEST_F(EmulatorFetchTest, FetchesTheWholeReceiptRange) {
   EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 130, 148));
   EXPECT_EQ(ui.progresses.back(), "94.74%     148");
   EXPECT_TRUE(waits.empty());
+}
+
+// Damage the check value cannot see (two bits 255 apart) in a reply: the link
+// takes the line, the document check does not take the document, and the
+// document asked for again comes whole.
+TEST_F(EmulatorFetchTest, DamageTheCheckValueMissesIsCaughtByTheDocumentCheck) {
+  std::vector<std::string> archived;
+  ui.control.fetched = [&](int, std::int32_t, const std::string& text) { archived.push_back(text); };
+  std::atomic<int> damaged{0};  // the first time only: the second copy comes whole
+  reg.SetFaultCallback([&damaged](const emulator::Event& e) {
+    return e.request == "B;1;131;1;" && damaged++ == 0 ? emulator::Fault::kHiddenDamage : emulator::Fault::kNone;
+  });
+  state.Edit1 = "130";
+  state.Edit2 = "132";
+  const RequestResult result = run_request(state, ui, ui.control, kByNumbers);
+  ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
+  EXPECT_TRUE(result.left_out.empty());
+  EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(130, 132)));
+  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 130, 132));
+  EXPECT_EQ(archived, Receipts(130, 132));
+  EXPECT_EQ(waits, std::vector<int>{200}) << "one failed exchange: the document's";
 }
 
 TEST_F(EmulatorFetchTest, ZReportsByDatesSendClassOne) {
