@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -224,9 +225,9 @@ TEST_F(ArchiveFetchTest, AbandonedAndStoppedDocumentsAreNotKept) {
   EXPECT_EQ(kept, (std::vector<std::int32_t>{5, 7}));
 
   // Receipt 6 again, stopped after its first part: cut short, not kept.
-  RequestControl* control = nullptr;
+  std::atomic<RequestControl*> control{nullptr};  // read on the emulator's thread
   reg->SetFaultCallback([&](const emulator::Event& e) {
-    if (e.request.find(";6;1;") != std::string::npos && control) control->request_stop();
+    if (RequestControl* c = control.load(); e.request.find(";6;1;") != std::string::npos && c) c->request_stop();
     return emulator::Fault::kNone;
   });
   test_support::RecordingUi stop_ui;
@@ -234,6 +235,26 @@ TEST_F(ArchiveFetchTest, AbandonedAndStoppedDocumentsAreNotKept) {
   kept.clear();
   for (const auto& d : Kept()) kept.push_back(d.key.number);
   EXPECT_EQ(kept, (std::vector<std::int32_t>{5, 7}));
+}
+
+// A stop asked during the identifying exchange: nothing is served, fetched or
+// recorded, and the request ends.
+TEST_F(ArchiveFetchTest, AStopDuringTheIdentifyingExchangeEndsTheRequest) {
+  Import(TestJournal());
+  Start(TestJournal());
+  std::atomic<RequestControl*> control{nullptr};  // read on the emulator's thread
+  reg->SetFaultCallback([&](const emulator::Event& e) {
+    if (RequestControl* c = control.load(); e.request == "B;1;5;0;" && c) c->request_stop();
+    return emulator::Fault::kNone;
+  });
+  test_support::RecordingUi ui;
+  const Run run = Fetch(ui, [&](RequestControl& c) { control = &c; });
+  EXPECT_EQ(run.result.outcome, RequestOutcome::kRendered);
+  EXPECT_EQ(run.served, 0);
+  EXPECT_EQ(run.fetched, 0);
+  EXPECT_TRUE(run.result.left_out.empty());
+  EXPECT_EQ(run.raw_list.size(), 3u) << "the envelope alone";
+  EXPECT_EQ(reg->FramesReceived(), 1) << "the identifying exchange alone";
 }
 
 // An archive that cannot take documents (here another program holds its write

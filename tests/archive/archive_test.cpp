@@ -81,6 +81,63 @@ TEST_F(ArchiveTest, KeepsEveryDocumentOnceAndConflictsBeside) {
   ASSERT_EQ(conflicts.size(), 1u);
   EXPECT_EQ(conflicts[0].text, other);
   EXPECT_EQ(conflicts[0].key.number, 131);
+
+  // A second differing copy is kept beside too, and each once.
+  std::string third = text;
+  third.replace(third.find("SM=\"5200\""), 9, "SM=\"5400\"");
+  EXPECT_EQ(archive.store(key, third), StoreResult::kConflict);
+  EXPECT_EQ(archive.store(key, other), StoreResult::kConflict);
+  EXPECT_EQ(archive.text(*reg, kClassCheck, 131), text);
+  ASSERT_EQ(archive.conflicts(*reg).size(), 2u);
+  EXPECT_EQ(archive.conflicts(*reg)[1].text, third);
+  EXPECT_EQ(archive.registers().at(0).conflicts, 2);
+}
+
+// Only a document that passes its check is kept. A kept copy that fails it
+// (written by an older program from a noisy line) gives its place to the first
+// sound copy and stays beside it, marked as replaced, never lost; were the
+// sound copy kept beside already, the two change places.
+TEST_F(ArchiveTest, KeepsOnlySoundCopiesAndLetsASoundOneReplaceADamagedOne) {
+  const auto docs = split_collected_journal(SampleJournal());
+  const auto& [key, good] = docs[1];  // receipt 131
+  std::string unloadable = good;
+  unloadable.replace(unloadable.find("SM=\"5200\""), 9, "SM=\"52a0\"");
+  DocumentKey another = key;
+  another.number = 132;
+  {
+    Archive archive(path);
+    EXPECT_EQ(archive.store(key, unloadable), StoreResult::kRefused);
+    EXPECT_EQ(archive.store(another, good), StoreResult::kRefused);  // not the number it says
+    EXPECT_TRUE(archive.registers().empty()) << "nothing at all was written";
+    EXPECT_EQ(archive.store(key, good), StoreResult::kAdded);
+  }
+  auto hex = [](const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out = "x'";
+    for (const unsigned char c : bytes) {
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    }
+    return out + "'";
+  };
+  for (const bool beside_already : {false, true}) {
+    SCOPED_TRACE(beside_already ? "the sound copy kept beside already" : "a damaged copy alone");
+    Sql("DELETE FROM replaced; DELETE FROM conflicts; UPDATE documents SET text = " + hex(unloadable) +
+        " WHERE number = 131");
+    if (beside_already)
+      Sql("INSERT INTO conflicts (document_id, di, ts, text, fetched_at) SELECT id, di, ts, " + hex(good) +
+          ", '2016-01-01 00:00:00' FROM documents WHERE number = 131");
+    Archive archive(path);
+    const auto reg = archive.register_id(key.zn, key.fn);
+    ASSERT_TRUE(reg);
+    EXPECT_EQ(archive.store(key, good), StoreResult::kReplaced);
+    EXPECT_EQ(archive.text(*reg, kClassCheck, 131), good);
+    EXPECT_TRUE(archive.conflicts(*reg).empty());
+    ASSERT_EQ(archive.replaced_copies(*reg).size(), 1u);
+    EXPECT_EQ(archive.replaced_copies(*reg)[0].text, unloadable);
+    EXPECT_EQ(archive.registers().at(0).conflicts, 0);
+    EXPECT_EQ(archive.store(key, good), StoreResult::kAlreadyThere);
+  }
 }
 
 TEST_F(ArchiveTest, ListsRegistersWithRangesGapsAndDays) {

@@ -26,9 +26,8 @@ TEST(Values, NumbersFollowTheirGrammar) {
   const char* bad[] = {"12,50", "", " ", "abc", "1.2.3", "1e", "e5", "0x10", "inf", "nan",
                        "1 2", "--1", "+", "1e999"};
   for (const char* text : bad) EXPECT_THROW(to_number(text), ConversionError) << '"' << text << '"';
-  for (const char* text : {"1", "250", "-4"}) {
-    EXPECT_EQ(to_locale_number(text), to_number(text)) << text;
-  }
+  const Case locale[] = {{"1", 1}, {"250", 250}, {"-4", -4}};
+  for (const auto& c : locale) EXPECT_EQ(to_locale_number(c.text), c.value) << c.text;
 }
 
 TEST(Values, IntegersAndTexts) {

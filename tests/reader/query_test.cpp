@@ -18,13 +18,15 @@ TEST(NumberCheck, StoresBothNumbersAndNamesTheFirstBrokenRule) {
     const char* last;
     bool accepted;
     const char* message;
+    std::int32_t first_number, last_number;  // stored whatever the check says
   };
   const Case cases[] = {
-      {"0", "5", false, "Началный номер должен быть >0!"},
-      {"7", "5", false, "Конечный номер должен быть не меньше начального!"},
-      {"-3", "-5", false, "Началный номер должен быть >0!"},
-      {"5", "5", true, nullptr},
-      {"1", "2147483647", true, nullptr},
+      {"0", "5", false, "Началный номер должен быть >0!", 0, 5},
+      {"7", "5", false, "Конечный номер должен быть не меньше начального!", 7, 5},
+      {"-3", "-5", false, "Началный номер должен быть >0!", -3, -5},
+      {"5", "5", true, nullptr, 5, 5},
+      {" +9", "12", true, nullptr, 9, 12},
+      {"1", "2147483647", true, nullptr, 1, 2147483647},
   };
   for (const auto& c : cases) {
     ReaderState state;
@@ -32,8 +34,8 @@ TEST(NumberCheck, StoresBothNumbersAndNamesTheFirstBrokenRule) {
     state.Edit1 = c.first;
     state.Edit2 = c.last;
     EXPECT_EQ(check_numbers(state, ui), c.accepted) << c.first << ".." << c.last;
-    EXPECT_EQ(state.first_number, field_to_int(c.first));
-    EXPECT_EQ(state.last_number, field_to_int(c.last));
+    EXPECT_EQ(state.first_number, c.first_number) << c.first;
+    EXPECT_EQ(state.last_number, c.last_number) << c.last;
     if (c.message) {
       EXPECT_EQ(ui.messages, std::vector<std::string>{c.message}) << c.first << ".." << c.last;
     } else {

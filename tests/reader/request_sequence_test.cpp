@@ -4,6 +4,8 @@
 // requests loaded them.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -143,7 +145,7 @@ TEST_F(RequestSequenceTest, ListingsHoldTheRequestedDocumentsOnceInJournalOrder)
 TEST_F(RequestSequenceTest, ADocumentLeftOutIsNamedAndAskedForAgain) {
   // The register refuses every request for receipt 132 until the line is
   // mended: five failures abandon it.
-  bool refusing = true;
+  std::atomic<bool> refusing{true};  // read on the emulator's thread
   reg.SetFaultCallback([&refusing](const emulator::Event& e) {
     return refusing && e.kind == emulator::Event::kFrame && e.request.find(";132;") != std::string::npos
                ? emulator::Fault::kErrorReply
