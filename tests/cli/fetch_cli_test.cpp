@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <iterator>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "emulator/emulator.h"
 #include "journal/loader.h"
@@ -130,6 +132,43 @@ TEST_F(CliFetchTest, FailedRequestPrintsItsLinesAndFails) {
             "Непредвиденный сбой в структуре получаемой информации!\n"
             "Попробуйте выбрать другой диапазон номеров или дат!\n");
   EXPECT_NE(run.err.find("'1x' is not a valid integer value"), std::string::npos) << run.err;
+}
+
+// Ctrl-C during a document: the fetch stops once that document is in, leaves
+// it out (it may be cut short), and prints and keeps what came before it.
+TEST_F(CliFetchTest, CtrlCStopsAfterTheCurrentDocumentAndKeepsWhatCame) {
+  emulator::EmulatorOptions paced;
+  paced.baud = 9600;  // a document of the sample takes a couple of seconds
+  emulator::RegisterEmulator slow(SampleJournal(), paced);
+  std::string error;
+  ASSERT_TRUE(slow.Start(&error)) << error;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int out = ::open((dir / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    if (::chdir(dir.c_str()) != 0) ::_exit(126);
+    ::execl(TALLYGLASS_CLI, TALLYGLASS_CLI, "fetch", "--port", slow.PortName().c_str(), "--from", "130", "--to",
+            "148", "--no-archive", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (slow.Received().find("B;1;132;0;") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(dir / "stderr.txt");
+  EXPECT_EQ(slow.Received().find("B;1;133;0;"), std::string::npos) << "no document after the stop";
+  std::string tape;
+  for (const auto& line : Expected(kChoiceCheckZ, 130, 131)) tape += Cp1251ToUtf8(line) + "\n";
+  EXPECT_EQ(ReadFile(dir / "stdout.txt"), tape);
+  const auto docs = emulator::SplitJournal(SampleJournal());
+  EXPECT_EQ(ReadFile(dir / "temp.xml"), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n" +
+                                            docs[0].bytes + "\r\n" + docs[1].bytes + "\r\n</RQ>\r\n");
 }
 
 TEST_F(CliFetchTest, LookupPrintsTheReceiptRange) {
