@@ -23,7 +23,7 @@
 #include "render/render_listing.h"
 #include "text/cp1251.h"
 
-#include "support/render_journal.h"
+#include "support/model_builders.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -58,8 +58,9 @@ class CliFetchTest : public ::testing::Test {
             ReadFile(dir / "stderr.txt")};
   }
 
-  Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    return test_support::RenderJournalText(SampleJournal(), type, first, last);
+  // The golden tape of the sample's receipts first..last.
+  static Listing Expected(std::int32_t first, std::int32_t last) {
+    return test_support::SampleTape(test_support::ReceiptIds(first, last));
   }
 
   std::filesystem::path dir;
@@ -69,7 +70,7 @@ class CliFetchTest : public ::testing::Test {
 TEST_F(CliFetchTest, FetchPrintsTheTapeAndWritesTheFiles) {
   const CliRun run = Cli("fetch --port " + reg.PortName() + " --from 131 --to 133 --out tape.txt");
   ASSERT_EQ(run.status, 0) << run.err;
-  const Listing expected = Expected(kChoiceCheckZ, 131, 133);
+  const Listing expected = Expected(131, 133);
   ASSERT_FALSE(expected.empty());
   std::string utf8, saved;
   for (const auto& line : expected) {
@@ -88,7 +89,7 @@ TEST_F(CliFetchTest, NumbersNotInTheJournalAreNamedOnStandardError) {
   EXPECT_EQ(run.err.rfind("Не получены чеки: 149–150 (", 0), 0u) << run.err;
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   std::string utf8;
-  for (const auto& line : Expected(kChoiceCheck, 147, 148)) utf8 += Cp1251ToUtf8(line) + "\n";
+  for (const auto& line : Expected(147, 148)) utf8 += Cp1251ToUtf8(line) + "\n";
   EXPECT_EQ(run.out, utf8);
 }
 
@@ -164,7 +165,7 @@ TEST_F(CliFetchTest, CtrlCStopsAfterTheCurrentDocumentAndKeepsWhatCame) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(dir / "stderr.txt");
   EXPECT_EQ(slow.Received().find("B;1;133;0;"), std::string::npos) << "no document after the stop";
   std::string tape;
-  for (const auto& line : Expected(kChoiceCheckZ, 130, 131)) tape += Cp1251ToUtf8(line) + "\n";
+  for (const auto& line : Expected(130, 131)) tape += Cp1251ToUtf8(line) + "\n";
   EXPECT_EQ(ReadFile(dir / "stdout.txt"), tape);
   const auto docs = emulator::SplitJournal(SampleJournal());
   EXPECT_EQ(ReadFile(dir / "temp.xml"), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n" +

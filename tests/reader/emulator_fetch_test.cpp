@@ -17,7 +17,7 @@
 #include "support/sample_register.h"
 #include "render/render_listing.h"
 
-#include "support/render_journal.h"
+#include "support/model_builders.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -49,10 +49,10 @@ class EmulatorFetchTest : public test_support::SampleRegisterTest {
     for (const auto& d : docs) text += d + "\r\n";
     return text + "</RQ>\r\n";
   }
-  // The listing of the range rendered straight from a journal text: the
-  // receipts alone, as a request of class 1 brings them.
-  Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    return test_support::RenderJournalText(TempXml(Receipts(first, last)), type, first, last);
+  // The golden tape of the receipts first..last alone, as a request of class 1
+  // brings them.
+  static Listing Expected(std::int32_t first, std::int32_t last) {
+    return test_support::SampleTape(test_support::ReceiptIds(first, last));
   }
 
   ReaderState state;
@@ -65,7 +65,7 @@ TEST_F(EmulatorFetchTest, FetchesTheWholeReceiptRange) {
   const RequestResult result = run_request(state, ui, ui.control, kByNumbers);
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(130, 148)));
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 130, 148));
+  EXPECT_EQ(state.listing, Expected(130, 148));
   EXPECT_EQ(ui.progresses.back(), "94.74%     148");
   EXPECT_TRUE(waits.empty());
 }
@@ -86,7 +86,7 @@ TEST_F(EmulatorFetchTest, DamageTheCheckValueMissesIsCaughtByTheDocumentCheck) {
   ASSERT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_TRUE(result.left_out.empty());
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(130, 132)));
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 130, 132));
+  EXPECT_EQ(state.listing, Expected(130, 132));
   EXPECT_EQ(archived, Receipts(130, 132));
   EXPECT_EQ(waits, std::vector<int>{200}) << "one failed exchange: the document's";
 }
@@ -105,7 +105,7 @@ TEST_F(EmulatorFetchTest, ZReportsByDatesSendClassOne) {
   EXPECT_EQ(state.check_state.get(137), 1);
   EXPECT_EQ(state.zvit_state.size(), 0u);
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(137, 142)));
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 137, 142));
+  EXPECT_EQ(state.listing, Expected(137, 142));
 }
 
 TEST_F(EmulatorFetchTest, RegisterGoneMidFetchStillRendersWhatCameBefore) {
@@ -124,7 +124,7 @@ TEST_F(EmulatorFetchTest, RegisterGoneMidFetchStillRendersWhatCameBefore) {
   EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
   EXPECT_EQ(state.check_state.get(135), 0);
   EXPECT_EQ(ReadFile(dir / "temp.xml"), TempXml(Receipts(131, 134)));
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 134));
+  EXPECT_EQ(state.listing, Expected(131, 134));
   for (int n = 131; n <= 134; ++n) EXPECT_EQ(state.check_state.get(n), 1) << n;
 }
 

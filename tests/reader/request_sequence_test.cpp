@@ -13,10 +13,10 @@
 #include "emulator/emulator.h"
 #include "link/link.h"
 #include "reader/request.h"
+#include "support/model_builders.h"
 #include "support/reader_fakes.h"
 #include "support/sample_register.h"
 #include "render/render_listing.h"
-#include "support/render_journal.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -58,29 +58,8 @@ class RequestSequenceTest : public test_support::SampleRegisterTest {
  protected:
   RequestSequenceTest() : SampleRegisterTest("tallyglass-sequences") {}
 
-  // The listing of one document rendered alone; documents follow one another
-  // directly, so a listing is these joined.
-  Listing RenderedAlone(const std::string& id) {
-    const bool z = id[0] == 'Z';
-    const int number = std::stoi(id.substr(1));
-    for (const auto& d : reg.Documents()) {
-      if (d.number != number || (d.class_code == emulator::kZReportClass) != z) continue;
-      const std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<RQ V=\"1\">\r\n" +
-                               d.bytes + "\r\n</RQ>\r\n";
-      return test_support::RenderJournalText(text, z ? kChoiceZ : kChoiceCheck, number, number);
-    }
-    ADD_FAILURE() << "no document " << id << " in the sample";
-    return {};
-  }
-
-  Listing Expected(const std::vector<std::string>& ids) {
-    Listing expected;
-    for (const auto& id : ids) {
-      const Listing one = RenderedAlone(id);
-      expected.insert(expected.end(), one.begin(), one.end());
-    }
-    return expected;
-  }
+  // The golden tape of the documents: one file a document, joined.
+  static Listing Expected(const std::vector<std::string>& ids) { return test_support::SampleTape(ids); }
 
   void Run(const Sequence& sequence) {
     ReaderState state;

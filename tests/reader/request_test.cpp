@@ -16,7 +16,7 @@
 #include "text/base64.h"
 #include "text/cp1251.h"
 
-#include "support/render_journal.h"
+#include "support/model_builders.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -75,10 +75,8 @@ class RequestTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
-  // The listing of the same range rendered straight from the sample file.
-  Listing Expected(int type, std::int32_t first, std::int32_t last) {
-    return test_support::RenderJournalText(SampleJournal(), type, first, last);
-  }
+  // The golden tape of the sample's documents.
+  static Listing Expected(const std::vector<std::string>& ids) { return test_support::SampleTape(ids); }
 
   std::filesystem::path dir;
   ReaderState state;
@@ -104,7 +102,7 @@ TEST_F(RequestTest, FetchesLoadsAndRendersBehindTheBusyNotice) {
   const RequestResult result = run_request(state, ui, ui.control, kByNumbers);
   EXPECT_EQ(result.outcome, RequestOutcome::kRendered) << result.error;
   EXPECT_FALSE(ui.control.stop_requested());
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 133));
+  EXPECT_EQ(state.listing, Expected({"R131", "R132", "R133"}));
   EXPECT_FALSE(state.listing.empty());
   const std::vector<std::string> events = {"hide_query",
                                            "show_busy:ВНИМАНИЕ!!!!|ИДЁТ ЗАГРУЗКА ДАННЫХ....",
@@ -124,7 +122,7 @@ TEST_F(RequestTest, FetchesLoadsAndRendersBehindTheBusyNotice) {
   const auto asked = reg.requests.size();
   EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRendered);
   EXPECT_EQ(reg.requests.size(), asked);
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 133));
+  EXPECT_EQ(state.listing, Expected({"R131", "R132", "R133"}));
 }
 
 TEST_F(RequestTest, ZReportsByNumber) {
@@ -133,7 +131,7 @@ TEST_F(RequestTest, ZReportsByNumber) {
   state.Edit2 = "43";
   EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRendered);
   EXPECT_EQ(reg.requests.front(), "B;0;41;0;");
-  EXPECT_EQ(state.listing, Expected(kChoiceZ, 41, 43));
+  EXPECT_EQ(state.listing, Expected({"Z41", "Z42", "Z43"}));
 }
 
 TEST_F(RequestTest, RefusedCheckLeavesTheListing) {
@@ -197,7 +195,7 @@ TEST_F(RequestTest, CancelDuringDocumentFiveRendersTheFourBefore) {
   state.Edit2 = "140";
   EXPECT_EQ(run_request(state, ui, ui.control, kByNumbers).outcome, RequestOutcome::kRendered);
   EXPECT_EQ(ui.questions, std::vector<std::string>{"Нет связи!|Повторить"});
-  EXPECT_EQ(state.listing, Expected(kChoiceCheckZ, 131, 134));
+  EXPECT_EQ(state.listing, Expected(test_support::ReceiptIds(131, 134)));
 }
 
 TEST_F(RequestTest, SavingAfterAFailedRequestWritesTheFailureLines) {

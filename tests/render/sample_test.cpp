@@ -46,5 +46,40 @@ TEST(SampleJournal, RendersEveryDocumentWithoutFailure) {
   }
 }
 
+// The sample's tape, document by document, is the golden one; "Чек+Z-отчет"
+// takes the Z-reports whose DI lies among the receipts (Z41 between 136 and
+// 137), "Внес./Изъят." the six service receipts in their own layout.
+TEST(SampleJournal, RendersAsTheGoldenTape) {
+  rq model;
+  control loader;
+  loader.clear();
+  ASSERT_TRUE(parse_and_load(test_support::SampleJournal(), model, loader));
+  using Ids = std::vector<std::string>;
+  struct Case {
+    int choice;
+    std::int32_t first, last;
+    Ids documents;
+  };
+  Ids whole = test_support::ReceiptIds(130, 136);
+  for (const auto& part : {Ids{"Z41"}, test_support::ReceiptIds(137, 142), Ids{"Z42"},
+                           test_support::ReceiptIds(143, 148), Ids{"Z43"}})
+    whole.insert(whole.end(), part.begin(), part.end());
+  const Case cases[] = {
+      {kChoiceCheckZ, 131, 133, {"R131", "R132", "R133"}},
+      {kChoiceCheckZ, 135, 138, {"R135", "R136", "Z41", "R137", "R138"}},
+      {kChoiceCheck, 135, 138, {"R135", "R136", "R137", "R138"}},
+      {kChoiceZ, 41, 43, {"Z41", "Z42", "Z43"}},
+      {kChoiceService, 130, 148, {"S130", "S136", "S137", "S142", "S143", "S148"}},
+      {kChoiceCheckZ, 130, 2147483647, whole},
+  };
+  for (const auto& c : cases) {
+    Listing listing;
+    sootv di;
+    render_listing(model, {c.choice, c.first, c.last}, di, listing);
+    EXPECT_EQ(test_support::FirstDifference(listing, test_support::SampleTape(c.documents)), "")
+        << "choice " << c.choice << ", " << c.first << ".." << c.last;
+  }
+}
+
 }  // namespace
 }  // namespace tallyglass

@@ -142,6 +142,27 @@ inline Listing ReadGolden(const std::string& name) {
   return lines;
 }
 
+// The sample journal's tape as kept in golden/sample/, one file a document
+// ("R131" the receipt numbered 131, "Z41" the Z-report numbered 41, "S130"
+// the service receipt 130 as the choice "Внес./Изъят." lays it out): a listing
+// of several documents is theirs joined in the order given.
+inline Listing SampleTape(const std::vector<std::string>& ids) {
+  Listing tape;
+  for (const auto& id : ids) {
+    const Listing one = ReadGolden("sample/" + id + ".txt");
+    EXPECT_FALSE(one.empty()) << id;
+    tape.insert(tape.end(), one.begin(), one.end());
+  }
+  return tape;
+}
+
+// "R130", "R131", ... for the receipts first..last.
+inline std::vector<std::string> ReceiptIds(int first, int last) {
+  std::vector<std::string> ids;
+  for (int n = first; n <= last; ++n) ids.push_back("R" + std::to_string(n));
+  return ids;
+}
+
 // Compares a rendering with a golden listing whose line lengths (trailing
 // spaces included) are those the worked example gives.
 inline void ExpectGolden(const Listing& got, const std::string& name,
