@@ -551,13 +551,19 @@ std::optional<std::int64_t> Archive::neighbour_di(std::int64_t register_id, int 
   return std::nullopt;
 }
 
-std::vector<ArchiveConflict> Archive::conflicts(std::int64_t register_id) const {
+// The copies kept beside a register's documents: the differing ones, or those
+// a sound copy replaced.
+std::vector<ArchiveConflict> Archive::copies_beside(std::int64_t register_id, bool replaced) const {
   std::vector<ArchiveConflict> list;
   Statement s(db_,
-              "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
-              "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
-              "WHERE d.register_id = ? AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
-              "ORDER BY d.class, d.number, c.id",
+              replaced ? "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
+                         "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
+                         "WHERE d.register_id = ? AND EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
+                         "ORDER BY d.class, d.number, c.id"
+                       : "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
+                         "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
+                         "WHERE d.register_id = ? AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
+                         "ORDER BY d.class, d.number, c.id",
               path_);
   s.bind(1, register_id);
   while (s.step()) {
@@ -567,19 +573,12 @@ std::vector<ArchiveConflict> Archive::conflicts(std::int64_t register_id) const 
   return list;
 }
 
+std::vector<ArchiveConflict> Archive::conflicts(std::int64_t register_id) const {
+  return copies_beside(register_id, false);
+}
+
 std::vector<ArchiveConflict> Archive::replaced_copies(std::int64_t register_id) const {
-  std::vector<ArchiveConflict> list;
-  Statement s(db_,
-              "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM replaced p "
-              "JOIN conflicts c ON c.id = p.conflict_id JOIN documents d ON d.id = c.document_id "
-              "JOIN registers r ON r.id = d.register_id WHERE d.register_id = ? ORDER BY d.class, d.number, c.id",
-              path_);
-  s.bind(1, register_id);
-  while (s.step()) {
-    const ArchivedDocument doc = read_document(s);
-    list.push_back({doc.key, doc.text, doc.fetched_at});
-  }
-  return list;
+  return copies_beside(register_id, true);
 }
 
 }  // namespace tallyglass

@@ -144,6 +144,8 @@ class Archive {
   int schema_version() const;
 
  private:
+  std::vector<ArchiveConflict> copies_beside(std::int64_t register_id, bool replaced) const;
+
   sqlite3* db_ = nullptr;
   std::string path_;
 };

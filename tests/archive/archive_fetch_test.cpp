@@ -101,6 +101,22 @@ class ArchiveFetchTest : public ::testing::Test {
     for (const auto& r : session.replaced()) run.replaced.push_back(Cp1251ToUtf8(r));
     return run;
   }
+  // Another program's write transaction on the archive, held until released.
+  struct WriteLock {
+    explicit WriteLock(const std::string& path) {
+      EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+      EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~WriteLock() { release(); }
+    void release() {
+      if (db == nullptr) return;
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+      db = nullptr;
+    }
+    sqlite3* db = nullptr;
+  };
+
   std::vector<ArchivedDocument> Kept() {
     Archive archive(path, Archive::Mode::kExisting);
     std::vector<ArchivedDocument> all;
@@ -262,14 +278,11 @@ TEST_F(ArchiveFetchTest, AStopDuringTheIdentifyingExchangeEndsTheRequest) {
 // the documents it missed are named.
 TEST_F(ArchiveFetchTest, AnArchiveThatCannotWriteMissesDocumentsNotTheFetch) {
   { Archive create(path); }
-  sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  WriteLock other(path);
   Start(TestJournal());
   test_support::RecordingUi ui;
   const Run run = Fetch(ui, nullptr, 20);
-  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-  sqlite3_close(other);
+  other.release();
   EXPECT_EQ(run.result.outcome, RequestOutcome::kRendered);
   EXPECT_EQ(run.raw_list.size(), 3u + 3u);
   EXPECT_NE(run.temp_xml.find("NO=\"7\""), std::string::npos);
@@ -282,9 +295,7 @@ TEST_F(ArchiveFetchTest, AnArchiveThatCannotWriteMissesDocumentsNotTheFetch) {
 // keeps every document, and the request waited on the lock only once.
 TEST_F(ArchiveFetchTest, DocumentsHeldBackByALockAreKeptAtTheEnd) {
   { Archive create(path); }
-  sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  WriteLock other(path);
   Start(TestJournal());
   Archive archive(path);
   archive.set_busy_timeout(20);
@@ -299,8 +310,7 @@ TEST_F(ArchiveFetchTest, DocumentsHeldBackByALockAreKeptAtTheEnd) {
   state.type_index = kChoiceCheck;
   run_request(state, ui, ui.control, kByNumbers);
   EXPECT_EQ(session.missed().size(), 3u);
-  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-  sqlite3_close(other);
+  other.release();
   session.finish_request();
   EXPECT_TRUE(session.missed().empty());
   EXPECT_EQ(Kept().size(), 3u);
