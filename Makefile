@@ -21,16 +21,20 @@ deps:
 configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
 
+# The programs, their manual pages and documentation files: what the package
+# holds. Test programs, benchmarks and fuzz targets have targets of their own.
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Every test, through CTest: in the normal build, then once more with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. The sanitizer build makes
+# only the test programs and what they run.
 test: build
+	@cmake --build $(BUILD) -j $(JOBS) --target tallyglass_tests
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYGLASS_SANITIZE=ON \
 	  -DTALLYGLASS_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build-asan -j $(JOBS)
+	@cmake --build build-asan -j $(JOBS) --target tallyglass_tests
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 # The program's main job without a register: the emulator with the sample journal.
