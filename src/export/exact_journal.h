@@ -44,13 +44,16 @@ struct ExactPayment {
   std::string rrn;         // "RRN"
 };
 
-// A receipt's tax of one group. From a "TX" child: tax its TXSM. From the
-// attributes of "E": tax TXSM when TXAL is 0, else tax DTSM and excise TXSM.
+// A receipt's tax of one group. From a "TX" child, and from the attributes
+// of "E" when TXAL is 0: the tax TXPR and TXSM, the excise DTPR and DTSM.
+// From "E" when TXAL is not 0 the register swaps them, as its tape shows:
+// the tax DTPR and DTSM, the excise TXPR and TXSM.
 struct ExactTax {
   std::string group;
-  std::int64_t rate = 0;    // hundredths of a percent ("TXPR")
-  std::int64_t tax = 0;     // hundredths
-  std::int64_t excise = 0;  // hundredths
+  std::int64_t rate = 0;         // hundredths of a percent
+  std::int64_t tax = 0;          // hundredths
+  std::int64_t excise = 0;       // hundredths
+  std::int64_t excise_rate = 0;  // hundredths of a percent
 };
 
 // Z-report figures, as the report carries them.
