@@ -15,6 +15,7 @@
 #include "cli/archive_source.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "cli/date_options.h"
 #include "cli/options.h"
 #include "detect/open_failure.h"
 #include "link/link.h"
@@ -119,6 +120,20 @@ int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
     const auto choice = ParseTypeChoice(*o.type);
     if (!choice) return parser.fail("--type: '" + *o.type + "' is none of " + kTypeChoices);
     o.type_index = *choice;
+  }
+  // Dates and times are checked here, before the line is touched, and handed
+  // on in the query window's own form (14.03.2016 becomes 14.03.16).
+  for (auto [name, value] : {std::pair{"--from-date", &o.from_date}, std::pair{"--to-date", &o.to_date}}) {
+    if (!*value) continue;
+    const auto date = ParseOptionDate(**value);
+    if (!date) return parser.fail(BadDateMessage(name, **value));
+    **value = date->field();
+  }
+  for (auto [name, value] : {std::pair{"--from-time", &o.from_time}, std::pair{"--to-time", &o.to_time}}) {
+    if (!*value) continue;
+    const auto time = ParseOptionTime(**value);
+    if (!time) return parser.fail(BadTimeMessage(name, **value));
+    **value = time->field();
   }
   if (o.from_date || o.from_time || o.to_date || o.to_time) o.by_dates = true;
   if (o.by_dates && (o.from || o.to))

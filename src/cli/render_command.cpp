@@ -18,6 +18,7 @@
 
 #include "cli/archive_source.h"
 #include "cli/commands.h"
+#include "cli/date_options.h"
 #include "cli/journal_args.h"
 #include "cli/options.h"
 #include "journal/loader.h"
@@ -145,7 +146,11 @@ int RunRender(int argc, char** argv) {
     *into = ParseExactInt32(**text);
     if (!*into) return options.fail(std::string(name) + " needs a whole number, not '" + **text + "'");
   }
+  if (from && to && *to < *from)
+    return options.fail("the range --from " + std::to_string(*from) + " --to " + std::to_string(*to) +
+                        " is empty: --to is below --from");
   if (out_path && out_path->empty()) return options.fail("--out needs a file name");
+  if (encoding_text && !out_path) return options.fail("--out-encoding is the encoding of --out: give --out FILE");
   if (pdf_path && pdf_path->empty()) return options.fail("--pdf needs a file name");
   TextEncoding out_encoding = TextEncoding::cp1251;
   if (encoding_text) {
@@ -167,8 +172,9 @@ int RunRender(int argc, char** argv) {
     for (auto [name, date, day] : {std::tuple{"--from-date", &from_date, &request.from_day},
                                    std::tuple{"--to-date", &to_date, &request.to_day}}) {
       if (!*date) continue;
-      *day = day_stamp(**date);
-      if (!*day) return options.fail(std::string(name) + " needs a date DD.MM.YY, not '" + **date + "'");
+      const auto parsed = ParseOptionDate(**date);
+      if (!parsed) return options.fail(BadDateMessage(name, **date));
+      *day = parsed->stamp();
     }
     const auto archive = OpenArchive("render", archive_path, Archive::Mode::kExisting);
     if (!archive) return 2;
