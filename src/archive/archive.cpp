@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -211,6 +212,24 @@ std::string_view attribute(std::string_view tag, std::string_view name) {
   }
 }
 
+// A path as an SQLite file URI ("file:" and the path, percent-encoded).
+std::string file_uri(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
+                       c == '-' || c == '.' || c == '_' || c == '~';
+    if (plain) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
+  }
+  return uri;
+}
+
 }  // namespace
 
 std::string day_of(std::string_view ts) {
@@ -275,11 +294,22 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
 }
 
 Archive::Archive(const std::string& path, Mode mode) : path_(path) {
+  const bool read_only = mode == Mode::kReadOnly;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
   if (mode == Mode::kCreate) flags |= SQLITE_OPEN_CREATE;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  std::string name = path;
+  if (read_only) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw ArchiveError(path + ": no such archive");
+    // A reader of a WAL file makes its "-shm" and "-wal" beside it. Without a
+    // writer's "-wal" there is nothing to share, and the file is read as
+    // immutable: no file is made, and a read-only folder reads too.
+    flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    name = file_uri(path) + (std::filesystem::exists(path + "-wal", ec) ? "?mode=ro" : "?mode=ro&immutable=1");
+  }
+  const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
-    const std::string why = rc == SQLITE_CANTOPEN && mode == Mode::kExisting ? "no such archive" : sqlite_message(db_);
+    const std::string why = rc == SQLITE_CANTOPEN && mode != Mode::kCreate ? "no such archive" : sqlite_message(db_);
     sqlite3_close(db_);
     db_ = nullptr;
     throw ArchiveError(path + ": " + why);
@@ -295,19 +325,25 @@ Archive::Archive(const std::string& path, Mode mode) : path_(path) {
 
     int version = 0;
     std::set<std::string> actual;
-    {
+    try {
       Statement v(db_, "PRAGMA user_version", path_);
       if (v.step()) version = static_cast<int>(v.integer(0));
       Statement s(db_, "SELECT type, name, tbl_name, sql FROM sqlite_schema", path_);
       while (s.step()) actual.insert(s.bytes(0) + "|" + s.bytes(1) + "|" + s.bytes(2) + "|" + s.bytes(3));
+    } catch (const ArchiveError&) {
+      if (sqlite3_errcode(db_) == SQLITE_NOTADB) throw ArchiveError(path + ": not an archive (not an SQLite file)");
+      throw;
     }
     if (version > kSchemaVersion)
       throw ArchiveError(path + ": the archive was written by a newer program (schema version " +
                          std::to_string(version) + ", this program knows up to " +
                          std::to_string(kSchemaVersion) + ")");
     if (version < 0 || actual != expected_schema(version))
-      throw ArchiveError(path + ": not a journal archive (its tables are not the archive's own)");
-    if (version < kSchemaVersion) {
+      throw ArchiveError(path + ": not an archive (its tables are not the journal archive's own)");
+    if (read_only) {
+      // An older schema reads as it is; an empty file holds no archive at all.
+      if (version == 0) throw ArchiveError(path + ": not an archive (it holds no archive tables)");
+    } else if (version < kSchemaVersion) {
       // Large pages for a new file: documents of one to three kilobytes waste
       // less of each page.
       if (actual.empty()) exec(db_, "PRAGMA page_size = 16384", path_);
@@ -329,7 +365,7 @@ Archive::Archive(const std::string& path, Mode mode) : path_(path) {
       // A read-only file stays in the mode it has.
       sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
-    exec(db_, "PRAGMA synchronous=NORMAL", path_);
+    if (!read_only) exec(db_, "PRAGMA synchronous=NORMAL", path_);
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;

@@ -122,7 +122,7 @@ TEST_F(ArchiveTest, RefusesWhatIsNotItsOwnAndLeavesTheFileAlone) {
   const std::vector<Case> cases = {
       {"not SQLite", "", "<?xml version=\"1.0\"?><RQ V=\"1\"></RQ>\r\n", "not a database"},
       {"truncated", "", std::string("SQLite format 3\0", 16) + std::string(84, '\x01'), ""},
-      {"foreign tables", "CREATE TABLE t (x);", "", "not a journal archive"},
+      {"foreign tables", "CREATE TABLE t (x);", "", "not an archive"},
       {"newer schema", "PRAGMA user_version = 3;", "", "newer program"},
   };
   for (const auto& c : cases) {
@@ -150,9 +150,9 @@ TEST_F(ArchiveTest, NeverRunsTheFilesOwnTriggersOrViews) {
   // A file made hostile by hand: a trigger that would empty the archive.
   Sql("PRAGMA writable_schema = ON; "
       "CREATE TRIGGER wipe AFTER INSERT ON documents BEGIN DELETE FROM documents; END;");
-  EXPECT_NE(Refusal().find("not a journal archive"), std::string::npos);
+  EXPECT_NE(Refusal().find("not an archive"), std::string::npos);
   Sql("DROP TRIGGER wipe; CREATE VIEW v AS SELECT * FROM documents;");
-  EXPECT_NE(Refusal().find("not a journal archive"), std::string::npos);
+  EXPECT_NE(Refusal().find("not an archive"), std::string::npos);
   Sql("DROP VIEW v;");
   EXPECT_EQ(Refusal(), "");
 }
