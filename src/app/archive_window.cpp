@@ -137,7 +137,7 @@ ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog
   });
 
   try {
-    const Archive archive(path_, Archive::Mode::kExisting);
+    const Archive archive(path_, Archive::Mode::kReadOnly);
     for (const auto& r : archive.registers(false)) {
       RegisterBox->addItem(ToQt(Utf8ToCp1251("ЗН ") + r.zn + Utf8ToCp1251("  ФН ") + r.fn),
                            QVariant::fromValue<qlonglong>(r.id));
@@ -181,7 +181,7 @@ void ArchiveWindow::Render(bool by_dates) {
     }
   }
   try {
-    const Archive archive(path_, Archive::Mode::kExisting);
+    const Archive archive(path_, Archive::Mode::kReadOnly);
     const std::int64_t id = RegisterBox->currentIndex() < 0 ? 0 : RegisterBox->currentData().toLongLong();
     const std::string text = archived_journal(archive, id, request);
     // Rendered as the command line renders a collected journal.

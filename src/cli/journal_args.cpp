@@ -42,7 +42,7 @@ int JournalArgs::load(const char* command, const char* usage, ExactJournal& jour
   if (archive) {
     if (!journals.empty())
       return journal_usage_error(command, "--archive reads the archive: give no journal file", usage);
-    const auto opened = OpenArchive(command, archive_path.value_or(kDefaultArchive), Archive::Mode::kExisting);
+    const auto opened = OpenArchive(command, archive_path.value_or(kDefaultArchive), Archive::Mode::kReadOnly);
     if (!opened) return 2;
     try {
       for (const auto& r : opened->registers(false))

@@ -176,7 +176,7 @@ int RunRender(int argc, char** argv) {
       if (!parsed) return options.fail(BadDateMessage(name, **date));
       *day = parsed->stamp();
     }
-    const auto archive = OpenArchive("render", archive_path, Archive::Mode::kExisting);
+    const auto archive = OpenArchive("render", archive_path, Archive::Mode::kReadOnly);
     if (!archive) return 2;
     const auto chosen = ChooseRegister("render", *archive, register_zn);
     if (!chosen) return 2;
