@@ -246,6 +246,7 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   if (text.rfind("<DAT ", 0) != 0 || dat_end == std::string_view::npos ||
       text.substr(dat_end + 6).rfind("<MAC", 0) != 0)
     return std::nullopt;
+  DocumentKey key;
   try {
     xml_document parsed("<RQ>" + std::string(text) + "</RQ>");
     int children = 0;
@@ -253,6 +254,11 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
       const std::string_view name = parsed.name(n);
       if (name != "DAT" && name != "MAC") return std::nullopt;
       ++children;
+      // The register as its values read (a ZN holding '"' is written "&quot;").
+      for (auto a = name == "DAT" ? parsed.first_attribute(n) : nullptr; a; a = parsed.next_attribute(a)) {
+        if (parsed.attribute_name(a) == "ZN") key.zn = parsed.attribute_value(a);
+        if (parsed.attribute_name(a) == "FN") key.fn = parsed.attribute_value(a);
+      }
     }
     if (children != 2) return std::nullopt;
   } catch (const std::exception&) {
@@ -260,9 +266,6 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   }
   const std::string_view dat = text.substr(0, dat_end);
   const std::string_view head = dat.substr(0, dat.find('>'));
-  DocumentKey key;
-  key.zn = attribute(head, "ZN");
-  key.fn = attribute(head, "FN");
   const auto di = ParseExactInt32(attribute(head, "DI"));
   if (key.zn.empty() || !di) return std::nullopt;
   key.di = *di;

@@ -3,9 +3,12 @@
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <set>
+#include <utility>
 
 #include "archive/archive_journal.h"
 #include "cli/archive_source.h"
+#include "text/cp1251.h"
 
 namespace tallyglass::cli {
 
@@ -60,7 +63,24 @@ int JournalArgs::load(const char* command, const char* usage, ExactJournal& jour
     std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, e.what());
     return 2;
   }
-  if (register_zn) journal.keep_register(*register_zn);
+  if (register_zn) {
+    // The option is UTF-8 as typed, the journal's ZN Windows-1251.
+    const std::string zn = Utf8ToCp1251(*register_zn);
+    std::set<std::pair<std::string, std::string>> registers;
+    bool found = false;
+    for (const auto& d : journal.documents) {
+      registers.emplace(d.zn, d.fn);
+      found = found || d.zn == zn;
+    }
+    if (!found) {
+      std::string list;
+      for (const auto& [z, f] : registers) list += "\n  ZN " + Cp1251ToUtf8(z) + "  FN " + Cp1251ToUtf8(f);
+      std::fprintf(stderr, "tallyglass-cli %s: no register with ZN %s in the input; %s\n", command,
+                   register_zn->c_str(), list.empty() ? "it holds no documents" : ("it holds:" + list).c_str());
+      return 2;
+    }
+    journal.keep_register(zn);
+  }
   journal.sort();
   return 0;
 }

@@ -174,6 +174,20 @@ TEST_F(ArchiveCliTest, ReadingNeverWritesAndAFileThatHoldsNoArchiveIsRefused) {
   EXPECT_FALSE(fs::exists(dir / "new.db"));
 }
 
+// The archive keys a register by its ZN's value: one holding '"' (written
+// "&quot;" in the journal) is listed and chosen as it reads.
+TEST_F(ArchiveCliTest, RegistersAreKeyedByTheirDecodedZn) {
+  std::string text = test_support::TestJournal();
+  for (auto at = text.find("ZN=\"402400089\""); at != std::string::npos; at = text.find("ZN=\"402400089\"", at))
+    text.replace(at + 4, 9, "40&quot;89");
+  Write("quote.xml", text);
+  ASSERT_EQ(Cli("archive import quote.xml").status, 0);
+  EXPECT_EQ(Cli("archive list").out.rfind("ZN: 40\"89\n", 0), 0u);
+  const CliRun rendered = Cli("render --archive --register '40\"89'");
+  EXPECT_EQ(rendered.status, 0) << rendered.err;
+  EXPECT_EQ(rendered.out, Cli("render quote.xml").out);
+}
+
 TEST_F(ArchiveCliTest, FetchRefusesAnUnusableArchiveBeforeConnecting) {
   emulator::RegisterEmulator reg(test_support::TestJournal());
   std::string error;
