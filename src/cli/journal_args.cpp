@@ -63,6 +63,8 @@ int JournalArgs::load(const char* command, const char* usage, ExactJournal& jour
     std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, e.what());
     return 2;
   }
+  for (const auto& line : shared_di_lines(journal.shared_dis()))
+    std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, line.c_str());
   if (register_zn) {
     // The option is UTF-8 as typed, the journal's ZN Windows-1251.
     const std::string zn = Utf8ToCp1251(*register_zn);

@@ -23,6 +23,7 @@
 #include "cli/options.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
+#include "journal/shared_di.h"
 #include "print/tape_pdf.h"
 #include "print/text_export.h"
 #include "reader/save_listing.h"
@@ -197,6 +198,13 @@ int RunRender(int argc, char** argv) {
       std::fprintf(stderr, "tallyglass-cli render: %s\n", error.c_str());
       return 2;
     }
+  }
+
+  {
+    SharedDiFinder shared;
+    shared.add(text);
+    for (const auto& line : shared_di_lines(shared.shared()))
+      std::fprintf(stderr, "tallyglass-cli render: %s\n", line.c_str());
   }
 
   static const std::string kBroken = Utf8ToCp1251(messages::kStructureFailure);

@@ -380,6 +380,7 @@ void ExactJournal::add_text(std::string_view text, std::string_view source) {
   } catch (const XmlParseError& e) {
     throw ExportError((source.empty() ? std::string("journal") : std::string(source)) + ": " + Cp1251ToUtf8(e.what()));
   }
+  shared_.add(text);
   using Key = std::tuple<std::string, std::string, std::int64_t>;
   std::set<Key> held;
   for (const auto& d : documents) held.emplace(d.zn, d.fn, d.di);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "journal/shared_di.h"
+
 namespace tallyglass {
 
 // A journal that cannot be read exactly: unparsable text, or a value that is
@@ -122,6 +124,13 @@ struct ExactJournal {
 
   // Sorts by DI, then register: the order of export and reconciliation.
   void sort();
+
+  // The DIs of the texts added that more than one differing document holds;
+  // of those only the first document is kept.
+  std::vector<SharedDi> shared_dis() const { return shared_.shared(); }
+
+ private:
+  SharedDiFinder shared_;
 };
 
 // Integer texts: optional blanks, an optional sign, digits. Throws

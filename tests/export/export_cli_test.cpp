@@ -133,5 +133,33 @@ TEST_F(ExportCliTest, RegisterIsChosenByItsZnAsTypedAndOneThatIsNotThereIsNamed)
   }
 }
 
+// A journal joined from the sample and a copy in which receipt 131 became
+// 931: DI 513 is held by two differing documents, and every command that
+// reads the journal says so; what it prints stays as it was.
+TEST_F(ExportCliTest, ADiHeldByTwoDifferingDocumentsIsNamedByEveryReader) {
+  std::string copy = test_support::SampleJournal();
+  copy.replace(copy.find("NO=\"131\""), 8, "NO=\"931\"");
+  test_support::WriteFile(dir_ / "copy.xml", copy);
+  const std::string named = "DI 513 (ЗН 402400117): одно место в журнале у 2 разных документов\n";
+  for (const std::string command : {"render JOURNAL copy.xml", "export JOURNAL copy.xml --format json",
+                                    "reconcile JOURNAL copy.xml"}) {
+    std::string args = command;
+    args.replace(args.find("JOURNAL"), 7, Sample());
+    if (command.rfind("render", 0) == 0) {
+      // render takes one file: the two joined.
+      test_support::WriteFile(dir_ / "joined.xml", test_support::SampleJournal().substr(
+                                                        0, test_support::SampleJournal().rfind("</RQ>")) +
+                                                        copy.substr(copy.find("<DAT ")));
+      args = "render joined.xml";
+    }
+    const CliRun run = Cli(args);
+    EXPECT_NE(Err().find(named), std::string::npos) << command << "\n" << Err();
+    EXPECT_FALSE(run.out.empty()) << command;
+  }
+  // The sample on its own names nothing.
+  Cli("export " + Sample() + " " + Sample() + " --format json");
+  EXPECT_EQ(Err(), "");
+}
+
 }  // namespace
 }  // namespace tallyglass
