@@ -113,6 +113,12 @@ TEST_F(OpenFailureTest, ModemManagerIsNamedForAnAcmDevice) {
 TEST_F(OpenFailureTest, FolderOrFileIsNoSerialPortAndSpeedIsChecked) {
   fs::create_directories(base / "dev/ttyUSB5");
   ::chmod((base / "dev/null").c_str(), 0666);
+  // Every process holds /dev/null: none of them is named for it.
+  for (int pid = 100; pid < 105; ++pid) {
+    Touch(base / "proc" / std::to_string(pid) / "comm", "bash\n");
+    fs::create_directories(base / "proc" / std::to_string(pid) / "fd");
+    fs::create_symlink(Dev("null"), base / "proc" / std::to_string(pid) / "fd" / "0");
+  }
   EXPECT_EQ(Joined(ExplainOpenFailure("ttyUSB5", 9600, roots, shopkeeper)),
             Dev("ttyUSB5") + " — не последовательный порт: это каталог.\n");
   EXPECT_EQ(Joined(ExplainOpenFailure("null", 9600, roots, shopkeeper)),
@@ -120,6 +126,28 @@ TEST_F(OpenFailureTest, FolderOrFileIsNoSerialPortAndSpeedIsChecked) {
   EXPECT_EQ(Joined(ExplainOpenFailure("ttyUSB1", 2400, roots, shopkeeper)),
             "Скорость 2400 бод не поддерживается; допустимы 4800, 9600, 14400, 19200, 28800, 38400, "
             "56000, 57600 и 115200 бод.\n");
+}
+
+// A real pseudo-terminal, and five programs of a /proc-like folder holding it.
+TEST_F(OpenFailureTest, APortHeldByManyProgramsNamesTheFirstThree) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string path = ::ptsname(master);
+  const SystemRoots real_dev{"/dev", roots.proc, roots.sys};
+  for (int pid = 100; pid < 105; ++pid) {
+    Touch(base / "proc" / std::to_string(pid) / "comm", "minicom\n");
+    fs::create_directories(base / "proc" / std::to_string(pid) / "fd");
+    fs::create_symlink(path, base / "proc" / std::to_string(pid) / "fd" / "3");
+  }
+  const std::string text = Joined(ExplainOpenFailure(path, 9600, real_dev, shopkeeper));
+  const std::string held = "Устройство " + path + " занято другой программой: minicom (PID ";
+  std::size_t named = 0;
+  for (auto at = text.find(held); at != std::string::npos; at = text.find(held, at + 1)) ++named;
+  EXPECT_EQ(named, 3u) << text;
+  EXPECT_NE(text.find("Его держат ещё программ: 2.\n"), std::string::npos) << text;
+  ::close(master);
 }
 
 // A pseudo-terminal opened exclusively by another process, as a second
