@@ -28,7 +28,9 @@ build: configure
 
 # Every test, through CTest: in the normal build, then once more with
 # AddressSanitizer and UndefinedBehaviorSanitizer. The sanitizer build makes
-# only the test programs and what they run.
+# only the test programs and what they run. Last, the fuzz targets are built
+# with clang (not run: that is make fuzz), so that neither they nor the core
+# they link stop building with it unnoticed.
 test: build
 	@cmake --build $(BUILD) -j $(JOBS) --target tallyglass_tests
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -36,6 +38,7 @@ test: build
 	  -DTALLYGLASS_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS) --target tallyglass_tests
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
+	@FUZZ_JOBS=$(JOBS) scripts/fuzz --build-only
 
 # The program's main job without a register: the emulator with the sample journal.
 # Builds only what it runs: the CLI, and the desktop program when there is a display.
