@@ -237,12 +237,11 @@ int RunFetch(int argc, char** argv) {
 
   ReaderState state;
   ApplyFields(o, state);
-  const bool progress = !o.trace && ::isatty(STDERR_FILENO) == 1;
   RequestResult result;
   {
     // The number the register answered to, as the requests read it (" 5").
     CliUi ui(o.keep_going);
-    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), progress);
+    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), ProgressFor(o.trace));
     if (session) session->bind(control.control());
     result = run_request(state, ui, control.control(), o.by_dates ? kByDates : kByNumbers);
   }
@@ -302,7 +301,7 @@ int RunLookup(int argc, char** argv) {
   std::int32_t first = 1;
   std::int32_t last = 1;
   try {
-    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), false);
+    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), Progress::kNone);
     if (lookup_range(state, control.control(), first, last)) {
       std::printf("%d %d\n", first, last);
     } else {
