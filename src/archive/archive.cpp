@@ -334,7 +334,7 @@ Archive::Archive(const std::string& path, Mode mode) : path_(path) {
       Statement s(db_, "SELECT type, name, tbl_name, sql FROM sqlite_schema", path_);
       while (s.step()) actual.insert(s.bytes(0) + "|" + s.bytes(1) + "|" + s.bytes(2) + "|" + s.bytes(3));
     } catch (const ArchiveError&) {
-      if (sqlite3_errcode(db_) == SQLITE_NOTADB) throw ArchiveError(path + ": not an archive (not an SQLite file)");
+      if (sqlite3_errcode(db_) == SQLITE_NOTADB) throw ArchiveError(path + ": not an archive (file is not a database)");
       throw;
     }
     if (version > kSchemaVersion)

@@ -143,6 +143,15 @@ TEST_F(ArchiveTest, RefusesWhatIsNotItsOwnAndLeavesTheFileAlone) {
   std::filesystem::remove(path);
   EXPECT_NE(Refusal(Archive::Mode::kExisting), "");
   EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_NE(Refusal(Archive::Mode::kReadOnly).find("no such archive"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  // Read only, an empty file holds no archive and stays empty, with nothing beside it.
+  std::ofstream(path, std::ios::binary).close();
+  EXPECT_NE(Refusal(Archive::Mode::kReadOnly).find("not an archive"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+  EXPECT_FALSE(std::filesystem::exists(path + "-shm"));
 }
 
 TEST_F(ArchiveTest, NeverRunsTheFilesOwnTriggersOrViews) {
