@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "journal/start_tag.h"
 #include "journal/xml_document.h"
 #include "link/protocol.h"
 #include "text/cp1251.h"
@@ -198,20 +199,6 @@ StoreResult store_one(sqlite3* db, const std::string& path, const DocumentKey& k
   return StoreResult::kAdded;
 }
 
-// A start tag's attribute value in a document's text ("" when missing).
-std::string_view attribute(std::string_view tag, std::string_view name) {
-  for (std::size_t from = 0;;) {
-    const std::size_t at = tag.find(name, from);
-    if (at == std::string_view::npos) return {};
-    from = at + 1;
-    const std::size_t eq = at + name.size();
-    if (at == 0 || tag[at - 1] != ' ' || eq + 1 >= tag.size() || tag[eq] != '=' || tag[eq + 1] != '"') continue;
-    const std::size_t close = tag.find('"', eq + 2);
-    if (close == std::string_view::npos) return {};
-    return tag.substr(eq + 2, close - eq - 2);
-  }
-}
-
 // A path as an SQLite file URI ("file:" and the path, percent-encoded).
 std::string file_uri(const std::string& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -266,7 +253,7 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   }
   const std::string_view dat = text.substr(0, dat_end);
   const std::string_view head = dat.substr(0, dat.find('>'));
-  const auto di = ParseExactInt32(attribute(head, "DI"));
+  const auto di = ParseExactInt32(start_tag_attribute(head, "DI"));
   if (key.zn.empty() || !di) return std::nullopt;
   key.di = *di;
   auto tag = [&](std::string_view name) -> std::string_view {
@@ -281,11 +268,11 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   std::optional<std::int32_t> number;
   if (const auto z = tag("Z"); !z.empty()) {
     key.class_code = kClassZ;
-    number = ParseExactInt32(attribute(z, "NO"));
+    number = ParseExactInt32(start_tag_attribute(z, "NO"));
   } else if (const auto e = tag("E"); !e.empty()) {
     key.class_code = kClassCheck;
-    number = ParseExactInt32(attribute(e, "NO"));
-    key.ts = attribute(e, "TS");
+    number = ParseExactInt32(start_tag_attribute(e, "NO"));
+    key.ts = start_tag_attribute(e, "TS");
   }
   if (!number) return std::nullopt;
   key.number = *number;

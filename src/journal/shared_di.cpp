@@ -4,28 +4,10 @@
 #include <charconv>
 #include <functional>
 
+#include "journal/start_tag.h"
 #include "text/cp1251.h"
 
 namespace tallyglass {
-namespace {
-
-// The value of name="..." in a start tag; nothing when it is not there.
-std::string_view tag_attribute(std::string_view tag, std::string_view name) {
-  for (std::size_t from = 0;;) {
-    const std::size_t at = tag.find(name, from);
-    if (at == std::string_view::npos) return {};
-    from = at + 1;
-    const std::size_t eq = at + name.size();
-    if (at == 0 || (tag[at - 1] != ' ' && tag[at - 1] != '\t' && tag[at - 1] != '\n' && tag[at - 1] != '\r') ||
-        eq + 1 >= tag.size() || tag[eq] != '=' || (tag[eq + 1] != '"' && tag[eq + 1] != '\''))
-      continue;
-    const std::size_t close = tag.find(tag[eq + 1], eq + 2);
-    if (close == std::string_view::npos) return {};
-    return tag.substr(eq + 2, close - eq - 2);
-  }
-}
-
-}  // namespace
 
 void SharedDiFinder::add(std::string_view text) {
   static constexpr std::string_view kStart = "<DAT", kEnd = "</MAC>";
@@ -36,13 +18,13 @@ void SharedDiFinder::add(std::string_view text) {
     std::size_t end = text.find(kEnd, tag_end);
     end = end == std::string_view::npos || end > next ? std::min(next, text.size()) : end + kEnd.size();
     const std::string_view tag = text.substr(at, tag_end - at);
-    const std::string_view di_text = tag_attribute(tag, "DI");
+    const std::string_view di_text = start_tag_attribute(tag, "DI");
     std::int64_t di = 0;
     const auto parsed = std::from_chars(di_text.data(), di_text.data() + di_text.size(), di);
     if (!di_text.empty() && parsed.ec == std::errc() && parsed.ptr == di_text.data() + di_text.size()) {
       const std::string_view document = text.substr(at, end - at);
       const std::pair<std::size_t, std::size_t> print{std::hash<std::string_view>{}(document), document.size()};
-      auto& held = seen_[{std::string(tag_attribute(tag, "ZN")), di}];
+      auto& held = seen_[{std::string(start_tag_attribute(tag, "ZN")), di}];
       if (std::find(held.begin(), held.end(), print) == held.end()) held.push_back(print);
     }
     at = next;

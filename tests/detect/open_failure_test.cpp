@@ -35,6 +35,25 @@ void Touch(const fs::path& path, const std::string& text = {}) {
   std::ofstream(path) << text;
 }
 
+// A pseudo-terminal's master end, closed at the end; path() is the port ("" when
+// none could be made).
+class PseudoTerminal {
+ public:
+  PseudoTerminal() : fd_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    if (fd_ >= 0 && ::grantpt(fd_) == 0 && ::unlockpt(fd_) == 0) path_ = ::ptsname(fd_);
+  }
+  ~PseudoTerminal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
 class OpenFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -130,11 +149,9 @@ TEST_F(OpenFailureTest, FolderOrFileIsNoSerialPortAndSpeedIsChecked) {
 
 // A real pseudo-terminal, and five programs of a /proc-like folder holding it.
 TEST_F(OpenFailureTest, APortHeldByManyProgramsNamesTheFirstThree) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const std::string path = ::ptsname(master);
+  const PseudoTerminal pty;
+  const std::string& path = pty.path();
+  ASSERT_FALSE(path.empty());
   const SystemRoots real_dev{"/dev", roots.proc, roots.sys};
   for (int pid = 100; pid < 105; ++pid) {
     Touch(base / "proc" / std::to_string(pid) / "comm", "minicom\n");
@@ -147,17 +164,14 @@ TEST_F(OpenFailureTest, APortHeldByManyProgramsNamesTheFirstThree) {
   for (auto at = text.find(held); at != std::string::npos; at = text.find(held, at + 1)) ++named;
   EXPECT_EQ(named, 3u) << text;
   EXPECT_NE(text.find("Его держат ещё программ: 2.\n"), std::string::npos) << text;
-  ::close(master);
 }
 
 // A pseudo-terminal opened exclusively by another process, as a second
 // program holding the register's port would.
 TEST(OpenFailureHeldTest, PortHeldByAnotherProcessNamesIt) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const std::string path = ::ptsname(master);
+  const PseudoTerminal pty;
+  const std::string& path = pty.path();
+  ASSERT_FALSE(path.empty());
   int ready[2], release[2];
   ASSERT_EQ(::pipe(ready), 0);
   ASSERT_EQ(::pipe(release), 0);
@@ -187,7 +201,6 @@ TEST(OpenFailureHeldTest, PortHeldByAnotherProcessNamesIt) {
   ::waitpid(child, &status, 0);
   ::close(ready[0]);
   ::close(ready[1]);
-  ::close(master);
 }
 
 }  // namespace
