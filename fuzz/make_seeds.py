@@ -62,6 +62,25 @@ put("journal", "small", journal)
 with open(os.path.join(ROOT, "..", "samples", "sample-journal.xml"), "rb") as f:
     put("journal", "sample", f.read())
 
+# The exact reader of export and the archive's import take the same journals;
+# one with both forms of a receipt's taxes and an excise rate beside them.
+taxes = (b'<?xml version="1.0" encoding="windows-1251"?>\r\n<RQ V="1">\r\n'
+         b'<DAT DI="7" DT="0" FN="5555555555" TN="PN 1" V="1" ZN="\xc0\xd240101234"><C T="0">'
+         b'<P C="1" N="1" NM="Bread" Q="1500" PRC="1000" SM="1500" TX="1"></P>'
+         b'<D N="2" PR="5.00" SM="75" TX="1"></D>'
+         b'<E N="3" NO="9" SM="1425" TX="1" TXAL="1" TXPR="5.00" TXSM="68" DTPR="20.00" DTSM="226" '
+         b'TS="20160401093000"></E></C><TS>20160401093000</TS></DAT><MAC DI="7" NT="8">QUJDREVGR0g=</MAC>\r\n'
+         b'<DAT DI="8" DT="0" FN="5555555555" TN="PN 1" V="1" ZN="\xc0\xd240101234"><C T="1">'
+         b'<P C="1" N="1" NM="Milk" SM="2000" TX="2"></P><M N="2" NM="CASH" SM="2000" T="0"></M>'
+         b'<E N="3" NO="10" SM="2000"><TX TX="2" TXAL="0" TXPR="7.00" TXSM="131" DTPR="0.00" DTSM="0" TXTY="0">'
+         b'</TX></E></C><TS>20160401094000</TS></DAT><MAC DI="8" NT="8">QUJDREVGR0g=</MAC>\r\n</RQ>\r\n')
+with open(os.path.join(ROOT, "..", "samples", "sample-journal.xml"), "rb") as f:
+    sample = f.read()
+for target in ("exact_journal", "archive_import"):
+    put(target, "small", journal)
+    put(target, "sample", sample)
+    put(target, "taxes", taxes)
+
 put("base64", "piece", piece + b"\r")
 put("base64", "padded", b"QUJDREVGR0g=")
 put("base64", "short", b"QQ")
@@ -70,6 +89,10 @@ put("ini", "default", b"[CountryMode]\r\nCountry code=0\r\n[Fiscal Printer]\r\nE
     b"[LogFile]\r\nLog=0\r\nLogName=ostrane.log\r\n")
 put("ini", "saved", b"[Communication]\r\nPort=COM3\r\nSpeed=9600\r\nNCase=1\r\n")
 put("ini", "odd", b"; note\n[ communication ]\nport = \"ttyUSB0\"\nSPEED=115200\n[Communication]\nNCase=7")
+
+# The INI layer: the first line names the section and key asked for.
+put("profile", "archive", b"Archive/Path\r\n[Archive]\r\nPath=\"/srv/journal.db\"\r\n")
+put("profile", "sections", b"Communication/Port\n[communication]\nport = COM3 \n[Fuzz]\nWritten=old\n[Fuzz]\n")
 
 put("datetime", "date", b"05.04.16")
 put("datetime", "time", b"09:05")

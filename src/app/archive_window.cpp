@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QStringList>
 
 #include <exception>
 #include <system_error>
@@ -23,6 +24,7 @@
 #include "archive/archive_journal.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
+#include "journal/shared_di.h"
 #include "journal/sootv.h"
 #include "print/tape_pdf.h"
 #include "print/text_export.h"
@@ -137,7 +139,7 @@ ArchiveWindow::ArchiveWindow(const std::string& path, QWidget* parent) : QDialog
   });
 
   try {
-    const Archive archive(path_, Archive::Mode::kExisting);
+    const Archive archive(path_, Archive::Mode::kReadOnly);
     for (const auto& r : archive.registers(false)) {
       RegisterBox->addItem(ToQt(Utf8ToCp1251("ЗН ") + r.zn + Utf8ToCp1251("  ФН ") + r.fn),
                            QVariant::fromValue<qlonglong>(r.id));
@@ -181,7 +183,7 @@ void ArchiveWindow::Render(bool by_dates) {
     }
   }
   try {
-    const Archive archive(path_, Archive::Mode::kExisting);
+    const Archive archive(path_, Archive::Mode::kReadOnly);
     const std::int64_t id = RegisterBox->currentIndex() < 0 ? 0 : RegisterBox->currentData().toLongLong();
     const std::string text = archived_journal(archive, id, request);
     // Rendered as the command line renders a collected journal.
@@ -206,6 +208,12 @@ void ArchiveWindow::Render(bool by_dates) {
       } catch (const ExportError& e) {
         exact_failure_ = e.what();
       }
+      // A DI held by two differing documents is said on the status line.
+      SharedDiFinder shared;
+      shared.add(text);
+      QStringList lines;
+      for (const auto& line : shared_di_lines(shared.shared())) lines << QString::fromStdString(line);
+      StatusLabel->setText(lines.join("; "));
     }
   } catch (const std::exception& e) {
     StatusLabel->setText(QString::fromUtf8(e.what()));

@@ -21,6 +21,8 @@ class TForm54 : public QDialog {
   QLabel* Label3;
   QLabel* Label4;
   QPushButton* Button1;
+  // Added below the designed area: the licence.
+  QLabel* LicenceLabel;
 
  public slots:
   void Button1Click();

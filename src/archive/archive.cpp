@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <set>
 #include <utility>
 
 #include "journal/document_check.h"
+#include "journal/start_tag.h"
 #include "journal/xml_document.h"
 #include "link/protocol.h"
 #include "text/cp1251.h"
@@ -242,18 +244,22 @@ StoreResult store_one(sqlite3* db, const std::string& path, const DocumentKey& k
   return StoreResult::kAdded;
 }
 
-// A start tag's attribute value in a document's text ("" when missing).
-std::string_view attribute(std::string_view tag, std::string_view name) {
-  for (std::size_t from = 0;;) {
-    const std::size_t at = tag.find(name, from);
-    if (at == std::string_view::npos) return {};
-    from = at + 1;
-    const std::size_t eq = at + name.size();
-    if (at == 0 || tag[at - 1] != ' ' || eq + 1 >= tag.size() || tag[eq] != '=' || tag[eq + 1] != '"') continue;
-    const std::size_t close = tag.find('"', eq + 2);
-    if (close == std::string_view::npos) return {};
-    return tag.substr(eq + 2, close - eq - 2);
+// A path as an SQLite file URI ("file:" and the path, percent-encoded).
+std::string file_uri(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
+                       c == '-' || c == '.' || c == '_' || c == '~';
+    if (plain) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
   }
+  return uri;
 }
 
 }  // namespace
@@ -272,6 +278,7 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   if (text.rfind("<DAT ", 0) != 0 || dat_end == std::string_view::npos ||
       text.substr(dat_end + 6).rfind("<MAC", 0) != 0)
     return std::nullopt;
+  DocumentKey key;
   try {
     xml_document parsed("<RQ>" + std::string(text) + "</RQ>");
     int children = 0;
@@ -279,6 +286,11 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
       const std::string_view name = parsed.name(n);
       if (name != "DAT" && name != "MAC") return std::nullopt;
       ++children;
+      // The register as its values read (a ZN holding '"' is written "&quot;").
+      for (auto a = name == "DAT" ? parsed.first_attribute(n) : nullptr; a; a = parsed.next_attribute(a)) {
+        if (parsed.attribute_name(a) == "ZN") key.zn = parsed.attribute_value(a);
+        if (parsed.attribute_name(a) == "FN") key.fn = parsed.attribute_value(a);
+      }
     }
     if (children != 2) return std::nullopt;
   } catch (const std::exception&) {
@@ -286,10 +298,7 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   }
   const std::string_view dat = text.substr(0, dat_end);
   const std::string_view head = dat.substr(0, dat.find('>'));
-  DocumentKey key;
-  key.zn = attribute(head, "ZN");
-  key.fn = attribute(head, "FN");
-  const auto di = ParseExactInt32(attribute(head, "DI"));
+  const auto di = ParseExactInt32(start_tag_attribute(head, "DI"));
   if (key.zn.empty() || !di) return std::nullopt;
   key.di = *di;
   auto tag = [&](std::string_view name) -> std::string_view {
@@ -304,11 +313,11 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
   std::optional<std::int32_t> number;
   if (const auto z = tag("Z"); !z.empty()) {
     key.class_code = kClassZ;
-    number = ParseExactInt32(attribute(z, "NO"));
+    number = ParseExactInt32(start_tag_attribute(z, "NO"));
   } else if (const auto e = tag("E"); !e.empty()) {
     key.class_code = kClassCheck;
-    number = ParseExactInt32(attribute(e, "NO"));
-    key.ts = attribute(e, "TS");
+    number = ParseExactInt32(start_tag_attribute(e, "NO"));
+    key.ts = start_tag_attribute(e, "TS");
   }
   if (!number) return std::nullopt;
   key.number = *number;
@@ -320,11 +329,22 @@ std::optional<DocumentKey> read_document_key(std::string_view text) {
 }
 
 Archive::Archive(const std::string& path, Mode mode) : path_(path) {
+  const bool read_only = mode == Mode::kReadOnly;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
   if (mode == Mode::kCreate) flags |= SQLITE_OPEN_CREATE;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  std::string name = path;
+  if (read_only) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw ArchiveError(path + ": no such archive");
+    // A reader of a WAL file makes its "-shm" and "-wal" beside it. Without a
+    // writer's "-wal" there is nothing to share, and the file is read as
+    // immutable: no file is made, and a read-only folder reads too.
+    flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    name = file_uri(path) + (std::filesystem::exists(path + "-wal", ec) ? "?mode=ro" : "?mode=ro&immutable=1");
+  }
+  const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
-    const std::string why = rc == SQLITE_CANTOPEN && mode == Mode::kExisting ? "no such archive" : sqlite_message(db_);
+    const std::string why = rc == SQLITE_CANTOPEN && mode != Mode::kCreate ? "no such archive" : sqlite_message(db_);
     sqlite3_close(db_);
     db_ = nullptr;
     throw ArchiveError(path + ": " + why);
@@ -340,19 +360,25 @@ Archive::Archive(const std::string& path, Mode mode) : path_(path) {
 
     int version = 0;
     std::set<std::string> actual;
-    {
+    try {
       Statement v(db_, "PRAGMA user_version", path_);
       if (v.step()) version = static_cast<int>(v.integer(0));
       Statement s(db_, "SELECT type, name, tbl_name, sql FROM sqlite_schema", path_);
       while (s.step()) actual.insert(s.bytes(0) + "|" + s.bytes(1) + "|" + s.bytes(2) + "|" + s.bytes(3));
+    } catch (const ArchiveError&) {
+      if (sqlite3_errcode(db_) == SQLITE_NOTADB) throw ArchiveError(path + ": not an archive (file is not a database)");
+      throw;
     }
     if (version > kSchemaVersion)
       throw ArchiveError(path + ": the archive was written by a newer program (schema version " +
                          std::to_string(version) + ", this program knows up to " +
                          std::to_string(kSchemaVersion) + ")");
     if (version < 0 || actual != expected_schema(version))
-      throw ArchiveError(path + ": not a journal archive (its tables are not the archive's own)");
-    if (version < kSchemaVersion) {
+      throw ArchiveError(path + ": not an archive (its tables are not the journal archive's own)");
+    if (read_only) {
+      // An older schema reads as it is; an empty file holds no archive at all.
+      if (version == 0) throw ArchiveError(path + ": not an archive (it holds no archive tables)");
+    } else if (version < kSchemaVersion) {
       // Large pages for a new file: documents of one to three kilobytes waste
       // less of each page.
       if (actual.empty()) exec(db_, "PRAGMA page_size = 16384", path_);
@@ -374,7 +400,8 @@ Archive::Archive(const std::string& path, Mode mode) : path_(path) {
       // A read-only file stays in the mode it has.
       sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
-    exec(db_, "PRAGMA synchronous=NORMAL", path_);
+    if (!read_only) exec(db_, "PRAGMA synchronous=NORMAL", path_);
+    version_ = read_only ? version : kSchemaVersion;
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -450,9 +477,12 @@ std::vector<RegisterSummary> Archive::registers(bool counted) const {
     if (last.step()) r.last_day = last.bytes(0);
     // Conflicts are few: walked from their side.
     Statement c(db_,
-                "SELECT count(*) FROM conflicts c CROSS JOIN documents d "
-                "WHERE d.id = c.document_id AND d.register_id = ? "
-                "AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id)",
+                marks_replaced()
+                    ? "SELECT count(*) FROM conflicts c CROSS JOIN documents d "
+                      "WHERE d.id = c.document_id AND d.register_id = ? "
+                      "AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id)"
+                    : "SELECT count(*) FROM conflicts c CROSS JOIN documents d "
+                      "WHERE d.id = c.document_id AND d.register_id = ?",
                 path_);
     c.bind(1, r.id);
     if (c.step()) r.conflicts = c.integer(0);
@@ -555,6 +585,21 @@ std::optional<std::int64_t> Archive::neighbour_di(std::int64_t register_id, int 
 // a sound copy replaced.
 std::vector<ArchiveConflict> Archive::copies_beside(std::int64_t register_id, bool replaced) const {
   std::vector<ArchiveConflict> list;
+  // An older archive read as it is has no marks: every copy beside is a conflict.
+  if (!marks_replaced()) {
+    if (replaced) return list;
+    Statement s(db_,
+                "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
+                "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
+                "WHERE d.register_id = ? ORDER BY d.class, d.number, c.id",
+                path_);
+    s.bind(1, register_id);
+    while (s.step()) {
+      const ArchivedDocument doc = read_document(s);
+      list.push_back({doc.key, doc.text, doc.fetched_at});
+    }
+    return list;
+  }
   Statement s(db_,
               replaced ? "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
                          "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "

@@ -87,10 +87,12 @@ class Archive {
   // How long a writer waits for another program holding the file.
   static constexpr int kBusyTimeoutMs = 10000;
 
-  enum class Mode { kCreate, kExisting };
+  enum class Mode { kCreate, kExisting, kReadOnly };
   // Opens (kCreate: creating an empty one when missing) and checks the file,
-  // bringing an older schema up to date. Throws ArchiveError; a refused file
-  // is left as it was.
+  // bringing an older schema up to date. kReadOnly only reads: nothing is
+  // created, changed or brought up to date, not even SQLite's files beside
+  // it, so a copy on a read-only medium reads too; an empty file is not an
+  // archive then. Throws ArchiveError; a refused file is left as it was.
   Archive(const std::string& path, Mode mode = Mode::kCreate);
   ~Archive();
   Archive(const Archive&) = delete;
@@ -145,9 +147,13 @@ class Archive {
 
  private:
   std::vector<ArchiveConflict> copies_beside(std::int64_t register_id, bool replaced) const;
+  // Whether the file has the table of replaced copies (schema 3 on; an older
+  // archive opened read-only is read as it is).
+  bool marks_replaced() const { return version_ >= 3; }
 
   sqlite3* db_ = nullptr;
   std::string path_;
+  int version_ = 0;  // the schema the open file has
 };
 
 }  // namespace tallyglass

@@ -109,8 +109,9 @@ int Import(std::vector<char*>& args) {
   if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
   if (files.empty()) return parser.fail("no journal file given");
-  auto archive = OpenArchive("archive import", path, Archive::Mode::kCreate);
-  if (!archive) return kExitUsage;
+  // Opened at the first file with documents to store: an import whose every
+  // file is refused makes no archive.
+  std::unique_ptr<Archive> archive;
   int status = 0;
   for (const auto& file : files) {
     std::string text, error;
@@ -127,9 +128,13 @@ int Import(std::vector<char*>& args) {
       status = kExitUsage;
       continue;
     }
+    if (!archive && !documents.empty()) {
+      archive = OpenArchive("archive import", path, Archive::Mode::kCreate);
+      if (!archive) return kExitUsage;
+    }
     std::vector<StoreResult> results;
     try {
-      results = archive->store_all(documents);
+      if (archive) results = archive->store_all(documents);
     } catch (const ArchiveError& e) {
       Say("archive import", std::string(e.what()) + "; nothing imported from " + file);
       status = kExitUsage;
@@ -174,7 +179,7 @@ int List(std::vector<char*>& args) {
   OptionParser parser("archive list", kArchiveUsage);
   if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
-  auto archive = OpenArchive("archive list", path, Archive::Mode::kExisting);
+  auto archive = OpenArchive("archive list", path, Archive::Mode::kReadOnly);
   if (!archive) return kExitUsage;
   std::vector<RegisterSummary> registers;
   try {
@@ -206,7 +211,7 @@ int Check(std::vector<char*>& args) {
   OptionParser parser("archive check", kArchiveUsage);
   if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
-  auto archive = OpenArchive("archive check", path, Archive::Mode::kExisting);
+  auto archive = OpenArchive("archive check", path, Archive::Mode::kReadOnly);
   if (!archive) return kExitUsage;
   std::string out;
   std::int64_t documents = 0, failing = 0, conflicts = 0, replaced = 0;

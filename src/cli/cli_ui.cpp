@@ -1,7 +1,12 @@
 #include "cli/cli_ui.h"
 
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "text/cp1251.h"
 
@@ -31,7 +36,45 @@ void ShowProgress(std::string_view line) {
   g_progress_shown = true;
 }
 
+// Progress for a log: the reader's line for each document ("12.50%     131")
+// counted, and written as a line of its own every 10 documents or 5 s.
+class LogProgress {
+ public:
+  void operator()(std::string_view line) {
+    if (line.empty()) return;  // the request's end
+    ++documents_;
+    const auto now = std::chrono::steady_clock::now();
+    if (documents_ % 10 != 0 && now - last_ < std::chrono::seconds(5)) return;
+    last_ = now;
+    // The reader's line: the share done, the number, and what the archive
+    // adds after it ("из архива: 3, с аппарата: 7").
+    std::vector<std::string_view> words;
+    for (std::size_t at = 0; at < line.size() && words.size() < 3;) {
+      const std::size_t start = line.find_first_not_of(' ', at);
+      if (start == std::string_view::npos) break;
+      const std::size_t end = words.size() < 2 ? line.find(' ', start) : line.size();
+      words.push_back(line.substr(start, end - start));
+      at = end;
+    }
+    if (words.size() < 2) return;
+    std::string text = "Обработано номеров: " + std::to_string(documents_) + ", текущий номер " +
+                       std::string(words[1]) + " (" + std::string(words[0]) + ")";
+    if (words.size() > 2) text += "; " + Cp1251ToUtf8(words[2]);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+  }
+
+ private:
+  long documents_ = 0;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
 }  // namespace
+
+Progress ProgressFor(bool trace) {
+  if (trace) return Progress::kNone;
+  return ::isatty(STDERR_FILENO) == 1 ? Progress::kTerminal : Progress::kLog;
+}
 
 void ClearProgress() {
   if (g_progress_shown) std::fputs("\r\x1b[K", stderr);
@@ -57,9 +100,10 @@ bool CliUi::ask_retry(std::string_view caption, std::string_view text) {
   return keep_going_;
 }
 
-CliControl::CliControl(std::string network_text, bool show_progress) {
+CliControl::CliControl(std::string network_text, Progress progress) {
   control_.network_number = [text = std::move(network_text)] { return text; };
-  if (show_progress) control_.progress = ShowProgress;
+  if (progress == Progress::kTerminal) control_.progress = ShowProgress;
+  if (progress == Progress::kLog) control_.progress = LogProgress();
   g_control = &control_;
   std::signal(SIGINT, OnInterrupt);
 }

@@ -30,12 +30,21 @@ class CliUi : public ReaderUi {
   bool keep_going_;
 };
 
+// How a request's progress reaches standard error: not at all, as one line
+// redrawn in place (a terminal), or as lines of their own for a log or a
+// service: one every 10 documents or 5 s, whichever comes first.
+enum class Progress { kNone, kTerminal, kLog };
+
+// The progress a command shows: none with --trace (the bytes say it all),
+// else as standard error is a terminal or not.
+Progress ProgressFor(bool trace);
+
 // A request's control on a terminal: the --case text as the network number,
-// the progress line on standard error (when show_progress), and Ctrl-C in
-// place of the busy notice's close box. One at a time.
+// the progress on standard error, and Ctrl-C in place of the busy notice's
+// close box. One at a time.
 class CliControl {
  public:
-  CliControl(std::string network_text, bool show_progress);
+  CliControl(std::string network_text, Progress progress);
   ~CliControl();
   CliControl(const CliControl&) = delete;
   CliControl& operator=(const CliControl&) = delete;

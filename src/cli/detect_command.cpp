@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,6 +101,7 @@ bool ParseNumbers(const std::string& option, std::string_view text, int low, int
 
 int RunDetect(int argc, char** argv) {
   detect::SearchOptions options;
+  std::set<std::string> given;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -112,6 +114,10 @@ int RunDetect(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kDetectUsage, stdout);
       return 0;
+    }
+    if (!given.insert(arg).second && arg.rfind("--", 0) == 0) {
+      Complain(arg + " given twice");
+      return kExitUsage;
     }
     if (arg == "--all") {
       if (has_value) {
@@ -141,13 +147,20 @@ int RunDetect(int argc, char** argv) {
       }
     } else if (arg == "--speeds") {
       options.speeds.clear();
-      if (!ParseNumbers(arg, value, 1, 4000000, false, options.speeds)) return kExitUsage;
-      for (const int speed : options.speeds) {
-        if (link::SupportedSpeed(speed)) continue;
-        Complain("--speeds: " + std::to_string(speed) +
-                 " is not a register speed (4800, 9600, 14400, 19200, 28800, 38400, 56000, "
-                 "57600, 115200)");
+      const std::vector<std::string> items = SplitList(value);
+      if (items.empty()) {
+        Complain("--speeds needs at least one value");
         return kExitUsage;
+      }
+      for (const std::string& item : items) {
+        int speed = 0;
+        if (!ParseNumber(item, speed) || !link::SupportedSpeed(speed)) {
+          Complain("--speeds: '" + item +
+                   "' is not a register speed (4800, 9600, 14400, 19200, 28800, 38400, 56000, "
+                   "57600, 115200)");
+          return kExitUsage;
+        }
+        options.speeds.push_back(speed);
       }
     } else {
       options.cases.clear();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/date_options.h"
 #include "cli/journal_args.h"
 #include "export/export_writer.h"
 
@@ -90,13 +91,13 @@ int RunExport(int argc, char** argv) {
     what.to = *t;
   } else if (from_date || to_date) {
     if (!from_date || !to_date) return fail("--from-date and --to-date go together");
-    const auto f = day_stamp(*from_date), t = day_stamp(*to_date);
-    if (!f) return fail("--from-date needs a date DD.MM.YY, not '" + *from_date + "'");
-    if (!t) return fail("--to-date needs a date DD.MM.YY, not '" + *to_date + "'");
-    if (*t < *f) return fail("--to-date must not be before --from-date");
+    const auto f = ParseOptionDate(*from_date), t = ParseOptionDate(*to_date);
+    if (!f) return fail(BadDateMessage("--from-date", *from_date));
+    if (!t) return fail(BadDateMessage("--to-date", *to_date));
+    if (t->stamp() < f->stamp()) return fail("--to-date must not be before --from-date");
     what.by = ExportSelection::By::dates;
-    what.from_ts = *f + "000000";
-    what.to_ts = *t + "235959";
+    what.from_ts = f->stamp() + "000000";
+    what.to_ts = t->stamp() + "235959";
   }
 
   ExactJournal journal;

@@ -19,6 +19,7 @@
 #include "cli/archive_source.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "cli/date_options.h"
 #include "cli/options.h"
 #include "detect/open_failure.h"
 #include "link/link.h"
@@ -150,6 +151,20 @@ int ParseOptions(int argc, char** argv, bool fetch, Options& o) {
     if (!choice) return parser.fail("--type: '" + *o.type + "' is none of " + kTypeChoices);
     o.type_index = *choice;
   }
+  // Dates and times are checked here, before the line is touched, and handed
+  // on in the query window's own form (14.03.2016 becomes 14.03.16).
+  for (auto [name, value] : {std::pair{"--from-date", &o.from_date}, std::pair{"--to-date", &o.to_date}}) {
+    if (!*value) continue;
+    const auto date = ParseOptionDate(**value);
+    if (!date) return parser.fail(BadDateMessage(name, **value));
+    **value = date->field();
+  }
+  for (auto [name, value] : {std::pair{"--from-time", &o.from_time}, std::pair{"--to-time", &o.to_time}}) {
+    if (!*value) continue;
+    const auto time = ParseOptionTime(**value);
+    if (!time) return parser.fail(BadTimeMessage(name, **value));
+    **value = time->field();
+  }
   if (o.from_date || o.from_time || o.to_date || o.to_time) o.by_dates = true;
   if (o.by_dates && (o.from || o.to))
     return parser.fail("--from/--to and the date options exclude each other");
@@ -261,12 +276,11 @@ int RunFetch(int argc, char** argv) {
 
   ReaderState state;
   ApplyFields(o, state);
-  const bool progress = !o.trace && ::isatty(STDERR_FILENO) == 1;
   RequestResult result;
   {
     // The number the register answered to, as the requests read it (" 5").
     CliUi ui(o.keep_going);
-    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), progress);
+    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), ProgressFor(o.trace));
     if (session) session->bind(control.control());
     result = run_request(state, ui, control.control(), o.by_dates ? kByDates : kByNumbers);
   }
@@ -330,7 +344,7 @@ int RunLookup(int argc, char** argv) {
   std::int32_t first = 1;
   std::int32_t last = 1;
   try {
-    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), false);
+    CliControl control(int_text(network_number(Utf8ToCp1251(o.network.value_or("1")))), Progress::kNone);
     if (lookup_range(state, control.control(), first, last)) {
       std::printf("%d %d\n", first, last);
     } else {

@@ -3,21 +3,32 @@
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <set>
+#include <utility>
 
 #include "archive/archive_journal.h"
 #include "cli/archive_source.h"
+#include "text/cp1251.h"
 
 namespace tallyglass::cli {
 
 bool JournalArgs::take(int argc, char** argv, int& i, std::string& error) {
   const std::string_view arg = argv[i];
   if (arg == "--archive") {
+    if (archive) {
+      error = "--archive given twice";
+      return false;
+    }
     archive = true;
     // The path is optional: the next argument is it unless it is an option.
     if (i + 1 < argc && argv[i + 1][0] != '-') archive_path = argv[++i];
     return true;
   }
   if (arg == "--register") {
+    if (register_zn) {
+      error = "--register given twice";
+      return false;
+    }
     if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
       error = "--register needs a ZN";
       return false;
@@ -34,7 +45,7 @@ int JournalArgs::load(const char* command, const char* usage, ExactJournal& jour
   if (archive) {
     if (!journals.empty())
       return journal_usage_error(command, "--archive reads the archive: give no journal file", usage);
-    const auto opened = OpenArchive(command, archive_path.value_or(kDefaultArchive), Archive::Mode::kExisting);
+    const auto opened = OpenArchive(command, archive_path.value_or(kDefaultArchive), Archive::Mode::kReadOnly);
     if (!opened) return 2;
     try {
       for (const auto& r : opened->registers(false))
@@ -52,7 +63,26 @@ int JournalArgs::load(const char* command, const char* usage, ExactJournal& jour
     std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, e.what());
     return 2;
   }
-  if (register_zn) journal.keep_register(*register_zn);
+  for (const auto& line : shared_di_lines(journal.shared_dis()))
+    std::fprintf(stderr, "tallyglass-cli %s: %s\n", command, line.c_str());
+  if (register_zn) {
+    // The option is UTF-8 as typed, the journal's ZN Windows-1251.
+    const std::string zn = Utf8ToCp1251(*register_zn);
+    std::set<std::pair<std::string, std::string>> registers;
+    bool found = false;
+    for (const auto& d : journal.documents) {
+      registers.emplace(d.zn, d.fn);
+      found = found || d.zn == zn;
+    }
+    if (!found) {
+      std::string list;
+      for (const auto& [z, f] : registers) list += "\n  ZN " + Cp1251ToUtf8(z) + "  FN " + Cp1251ToUtf8(f);
+      std::fprintf(stderr, "tallyglass-cli %s: no register with ZN %s in the input; %s\n", command,
+                   register_zn->c_str(), list.empty() ? "it holds no documents" : ("it holds:" + list).c_str());
+      return 2;
+    }
+    journal.keep_register(zn);
+  }
   journal.sort();
   return 0;
 }
@@ -68,24 +98,6 @@ std::optional<std::int64_t> whole_number(std::string_view text) {
   const auto res = std::from_chars(text.data(), end, value);
   if (text.empty() || res.ec != std::errc() || res.ptr != end) return std::nullopt;
   return value;
-}
-
-std::optional<std::string> day_stamp(std::string_view text) {
-  if (text.size() != 8 || text[2] != '.' || text[5] != '.') return std::nullopt;
-  for (const int i : {0, 1, 3, 4, 6, 7}) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  }
-  const int day = (text[0] - '0') * 10 + (text[1] - '0');
-  const int month = (text[3] - '0') * 10 + (text[4] - '0');
-  const int year = 2000 + (text[6] - '0') * 10 + (text[7] - '0');
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return std::nullopt;
-  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  if (month == 2 && day == 29 && !leap) return std::nullopt;
-  std::string out = std::to_string(year);
-  out += text.substr(3, 2);
-  out += text.substr(0, 2);
-  return out;
 }
 
 }  // namespace tallyglass::cli

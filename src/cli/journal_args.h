@@ -28,7 +28,5 @@ struct JournalArgs {
 
 int journal_usage_error(const char* command, const std::string& message, const char* usage);
 std::optional<std::int64_t> whole_number(std::string_view text);
-// "YYYYMMDD" of a DD.MM.YY date, none when it is not a real date.
-std::optional<std::string> day_stamp(std::string_view text);
 
 }  // namespace tallyglass::cli

@@ -1,9 +1,11 @@
 // tallyglass-cli: the headless companion of the desktop program.
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "cli/commands.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -23,7 +25,18 @@ constexpr const char* kUsage =
     "  emulate  run a register emulator on a pseudo-terminal\n"
     "  detect   find the port, speed and network number of a register\n"
     "\n"
+    "'tallyglass-cli --version' prints the version and the licence.\n"
     "'tallyglass-cli COMMAND --help' explains each command.\n";
+
+// The program, its version and its licence: the end of --help, and --version.
+std::string VersionText() {
+  std::string text = "tallyglass-cli " TALLYGLASS_VERSION "\n";
+  text += tallyglass::messages::kCopyright;
+  text += "\n";
+  text += tallyglass::messages::kLicence;
+  text += "\n";
+  return text;
+}
 
 }  // namespace
 
@@ -34,7 +47,11 @@ int main(int argc, char** argv) {
   }
   const std::string_view command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
+    std::printf("%s\n%s", kUsage, VersionText().c_str());
+    return 0;
+  }
+  if (command == "--version") {
+    std::fputs(VersionText().c_str(), stdout);
     return 0;
   }
   // Each command sees its own name as argv[0].

@@ -38,13 +38,18 @@ bool OptionParser::parse(int argc, char** argv) {
       name = arg.substr(0, eq);
       inline_value = arg.substr(eq + 1);
     }
-    const Declared* option = nullptr;
-    for (const auto& s : declared_)
+    Declared* option = nullptr;
+    for (auto& s : declared_)
       if (s.name == name) option = &s;
     if (option == nullptr) {
       error_ = "unknown option '" + std::string(arg) + "'";
       return false;
     }
+    if (option->seen) {
+      error_ = std::string(name) + " given twice";
+      return false;
+    }
+    option->seen = true;
     if (option->flag != nullptr) {
       if (inline_value) {
         error_ = std::string(name) + " takes no value";

@@ -20,8 +20,8 @@ class OptionParser {
   // Plain arguments; without this call a plain argument is an error.
   void arguments(std::vector<std::string>* into);
 
-  // False when the command line is wrong (message in error()). "--help" and
-  // "-h" end the parse with help() set.
+  // False when the command line is wrong (message in error()), an option
+  // given twice among the faults. "--help" and "-h" end the parse with help() set.
   bool parse(int argc, char** argv);
   bool help() const { return help_; }
   const std::string& error() const { return error_; }
@@ -37,6 +37,7 @@ class OptionParser {
     std::string name;
     std::optional<std::string>* value = nullptr;
     bool* flag = nullptr;
+    bool seen = false;  // given once already: a second time is an error
   };
   std::string command_;
   const char* usage_;

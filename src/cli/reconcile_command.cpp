@@ -44,6 +44,7 @@ int RunReconcile(int argc, char** argv) {
     if (args.take(argc, argv, i, error)) continue;
     if (!error.empty()) return journal_usage_error("reconcile", error, kReconcileUsage);
     if (arg == "--json") {
+      if (json) return journal_usage_error("reconcile", "--json given twice", kReconcileUsage);
       json = true;
       continue;
     }

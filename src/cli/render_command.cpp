@@ -18,10 +18,12 @@
 
 #include "cli/archive_source.h"
 #include "cli/commands.h"
+#include "cli/date_options.h"
 #include "cli/journal_args.h"
 #include "cli/options.h"
 #include "journal/loader.h"
 #include "journal/parse_load.h"
+#include "journal/shared_di.h"
 #include "print/tape_pdf.h"
 #include "print/text_export.h"
 #include "reader/save_listing.h"
@@ -145,7 +147,11 @@ int RunRender(int argc, char** argv) {
     *into = ParseExactInt32(**text);
     if (!*into) return options.fail(std::string(name) + " needs a whole number, not '" + **text + "'");
   }
+  if (from && to && *to < *from)
+    return options.fail("the range --from " + std::to_string(*from) + " --to " + std::to_string(*to) +
+                        " is empty: --to is below --from");
   if (out_path && out_path->empty()) return options.fail("--out needs a file name");
+  if (encoding_text && !out_path) return options.fail("--out-encoding is the encoding of --out: give --out FILE");
   if (pdf_path && pdf_path->empty()) return options.fail("--pdf needs a file name");
   TextEncoding out_encoding = TextEncoding::cp1251;
   if (encoding_text) {
@@ -167,10 +173,11 @@ int RunRender(int argc, char** argv) {
     for (auto [name, date, day] : {std::tuple{"--from-date", &from_date, &request.from_day},
                                    std::tuple{"--to-date", &to_date, &request.to_day}}) {
       if (!*date) continue;
-      *day = day_stamp(**date);
-      if (!*day) return options.fail(std::string(name) + " needs a date DD.MM.YY, not '" + **date + "'");
+      const auto parsed = ParseOptionDate(**date);
+      if (!parsed) return options.fail(BadDateMessage(name, **date));
+      *day = parsed->stamp();
     }
-    const auto archive = OpenArchive("render", archive_path, Archive::Mode::kExisting);
+    const auto archive = OpenArchive("render", archive_path, Archive::Mode::kReadOnly);
     if (!archive) return 2;
     const auto chosen = ChooseRegister("render", *archive, register_zn);
     if (!chosen) return 2;
@@ -191,6 +198,13 @@ int RunRender(int argc, char** argv) {
       std::fprintf(stderr, "tallyglass-cli render: %s\n", error.c_str());
       return 2;
     }
+  }
+
+  {
+    SharedDiFinder shared;
+    shared.add(text);
+    for (const auto& line : shared_di_lines(shared.shared()))
+      std::fprintf(stderr, "tallyglass-cli render: %s\n", line.c_str());
   }
 
   static const std::string kBroken = Utf8ToCp1251(messages::kStructureFailure);

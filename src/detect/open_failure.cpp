@@ -103,6 +103,10 @@ std::vector<std::string> ExplainOpenFailure(std::string_view port_name, int spee
   const std::string path = DeviceFile(port_name, roots);
   std::string what;
   const DeviceKind kind = ClassifyDevice(path, roots, &what);
+  // Said first; and whoever holds such a file (every program holds /dev/null)
+  // is no reason at all.
+  const bool serial = kind != DeviceKind::kNotSerial;
+  if (!serial) lines.push_back(path + T(" — не последовательный порт: ") + what + ".");
   if (kind == DeviceKind::kMissing) {
     lines.push_back(T("Устройства ") + path + T(" нет в системе."));
     const std::vector<std::string> present = ListSerialDevices(roots);
@@ -130,9 +134,13 @@ std::vector<std::string> ExplainOpenFailure(std::string_view port_name, int spee
     }
   }
 
-  const std::vector<std::string> holders = ProcessesHolding(path, roots);
-  for (const std::string& h : holders)
-    lines.push_back(T("Устройство ") + path + T(" занято другой программой: ") + h + ".");
+  // The first three holders; a port open in many programs is named with their count.
+  constexpr std::size_t kHoldersNamed = 3;
+  const std::vector<std::string> holders = serial ? ProcessesHolding(path, roots) : std::vector<std::string>{};
+  for (std::size_t i = 0; i < holders.size() && i < kHoldersNamed; ++i)
+    lines.push_back(T("Устройство ") + path + T(" занято другой программой: ") + holders[i] + ".");
+  if (holders.size() > kHoldersNamed)
+    lines.push_back(T("Его держат ещё программ: ") + std::to_string(holders.size() - kHoldersNamed) + ".");
 
   if (ShortName(path).rfind("ttyACM", 0) == 0) {
     for (const fs::path& process : Processes(roots)) {
@@ -145,7 +153,6 @@ std::vector<std::string> ExplainOpenFailure(std::string_view port_name, int spee
     }
   }
 
-  if (kind == DeviceKind::kNotSerial) lines.push_back(path + T(" — не последовательный порт: ") + what + ".");
   if (lines.empty())
     lines.push_back(T("Устройство ") + path +
                     T(" есть и доступно, но не открылось: вероятно, его держит программа другого "

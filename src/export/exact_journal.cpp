@@ -268,7 +268,7 @@ class ExactWalker {
 
   void end(node n, ExactDocument& doc) {
     std::string group;
-    std::int64_t txpr = 0, txsm = 0, dtsm = 0, txal = 0;
+    std::int64_t txpr = 0, txsm = 0, dtpr = 0, dtsm = 0, txal = 0;
     bool has_tax = false;
     each_attribute(n, "E", [&](std::string_view name, std::string_view v) {
       if (name == "NO") doc.number = integer(v);
@@ -279,9 +279,9 @@ class ExactWalker {
       else if (name == "TX") group = trim_blanks(v), has_tax = true;
       else if (name == "TXPR") txpr = rate(v);
       else if (name == "TXSM") txsm = integer(v), has_tax = true;
-      else if (name == "DTSM") dtsm = integer(v);
+      else if (name == "DTSM") dtsm = integer(v), has_tax = true;
       else if (name == "TXAL") txal = integer(v);
-      else if (name == "DTPR") rate(v);
+      else if (name == "DTPR") dtpr = rate(v);
     });
     bool children = false;
     for (auto c = xml_.first_child(n); c != nullptr; c = xml_.next_sibling(c)) {
@@ -292,20 +292,21 @@ class ExactWalker {
         if (name == "TX") t.group = trim_blanks(v);
         else if (name == "TXPR") t.rate = rate(v);
         else if (name == "TXSM") t.tax = integer(v);
-        else if (name == "DTPR") rate(v);
-        else if (name == "DTSM" || name == "TXAL") integer(v);
+        else if (name == "DTPR") t.excise_rate = rate(v);
+        else if (name == "DTSM") t.excise = integer(v);
+        else if (name == "TXAL") integer(v);
       });
       doc.taxes.push_back(std::move(t));
     }
     if (!children && has_tax) {
       ExactTax t;
       t.group = group;
-      t.rate = txpr;
       if (txal == 0) {
-        t.tax = txsm;
+        t.rate = txpr, t.tax = txsm;
+        t.excise_rate = dtpr, t.excise = dtsm;
       } else {
-        t.tax = dtsm;
-        t.excise = txsm;
+        t.rate = dtpr, t.tax = dtsm;
+        t.excise_rate = txpr, t.excise = txsm;
       }
       doc.taxes.push_back(std::move(t));
     }
@@ -379,6 +380,7 @@ void ExactJournal::add_text(std::string_view text, std::string_view source) {
   } catch (const XmlParseError& e) {
     throw ExportError((source.empty() ? std::string("journal") : std::string(source)) + ": " + Cp1251ToUtf8(e.what()));
   }
+  shared_.add(text);
   using Key = std::tuple<std::string, std::string, std::int64_t>;
   std::set<Key> held;
   for (const auto& d : documents) held.emplace(d.zn, d.fn, d.di);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "journal/shared_di.h"
+
 namespace tallyglass {
 
 // A journal that cannot be read exactly: unparsable text, or a value that is
@@ -44,13 +46,16 @@ struct ExactPayment {
   std::string rrn;         // "RRN"
 };
 
-// A receipt's tax of one group. From a "TX" child: tax its TXSM. From the
-// attributes of "E": tax TXSM when TXAL is 0, else tax DTSM and excise TXSM.
+// A receipt's tax of one group. From a "TX" child, and from the attributes
+// of "E" when TXAL is 0: the tax TXPR and TXSM, the excise DTPR and DTSM.
+// From "E" when TXAL is not 0 the register swaps them, as its tape shows:
+// the tax DTPR and DTSM, the excise TXPR and TXSM.
 struct ExactTax {
   std::string group;
-  std::int64_t rate = 0;    // hundredths of a percent ("TXPR")
-  std::int64_t tax = 0;     // hundredths
-  std::int64_t excise = 0;  // hundredths
+  std::int64_t rate = 0;         // hundredths of a percent
+  std::int64_t tax = 0;          // hundredths
+  std::int64_t excise = 0;       // hundredths
+  std::int64_t excise_rate = 0;  // hundredths of a percent
 };
 
 // Z-report figures, as the report carries them.
@@ -119,6 +124,13 @@ struct ExactJournal {
 
   // Sorts by DI, then register: the order of export and reconciliation.
   void sort();
+
+  // The DIs of the texts added that more than one differing document holds;
+  // of those only the first document is kept.
+  std::vector<SharedDi> shared_dis() const { return shared_.shared(); }
+
+ private:
+  SharedDiFinder shared_;
 };
 
 // Integer texts: optional blanks, an optional sign, digits. Throws

@@ -162,7 +162,7 @@ CsvTables export_csv(const std::vector<const ExactDocument*>& docs, const CsvDia
   header(t.lines, dialect,
          {"zn", "fn", "di", "number", "n", "kind", "code", "name", "quantity", "price", "sum", "tax_group", "rate"});
   header(t.payments, dialect, {"zn", "fn", "di", "number", "n", "form", "name", "sum", "change", "rrn"});
-  header(t.taxes, dialect, {"zn", "fn", "di", "number", "group", "rate", "tax", "excise"});
+  header(t.taxes, dialect, {"zn", "fn", "di", "number", "group", "rate", "tax", "excise", "excise_rate"});
   header(t.zreports, dialect, {"zn", "fn", "di", "number", "section", "key", "name", "figure", "value"});
   CsvTable documents(t.documents, dialect), lines(t.lines, dialect), payments(t.payments, dialect),
       taxes(t.taxes, dialect), zreports(t.zreports, dialect);
@@ -183,7 +183,7 @@ CsvTables export_csv(const std::vector<const ExactDocument*>& docs, const CsvDia
       payments.keys(d).integer(m.n).integer(m.form).text(m.name).money(m.sum).money(m.change).text(m.rrn).end();
     }
     for (const auto& x : d.taxes) {
-      taxes.keys(d).text(x.group).fixed(x.rate, 2).money(x.tax).money(x.excise).end();
+      taxes.keys(d).text(x.group).fixed(x.rate, 2).money(x.tax).money(x.excise).fixed(x.excise_rate, 2).end();
     }
     auto figure = [&](const char* section, const std::string& key, const std::string& name, const char* fig,
                       std::string value) {
@@ -332,6 +332,7 @@ std::string export_json(const std::vector<const ExactDocument*>& docs) {
       });
       json_array(out, o, "taxes", d.taxes, [](JsonObject& j, const ExactTax& x) {
         j.text("group", x.group).money("rate", x.rate).money("tax", x.tax).money("excise", x.excise);
+        j.money("excise_rate", x.excise_rate);
       });
     } else {
       json_array(out, o, "payment_forms", d.forms, [](JsonObject& j, const ZPaymentForm& f) {

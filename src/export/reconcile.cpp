@@ -193,7 +193,11 @@ Reconciliation reconcile(const std::vector<const ExactDocument*>& docs, const st
   for (const ExactDocument* d : docs) registers[{d->zn, d->fn}].push_back(d);
 
   Reconciliation result;
-  for (auto& [reg, list] : registers) {
+  for (auto& entry : registers) {
+    // Named, not bound: a lambda below captures them, which clang 14 refuses
+    // for a structured binding.
+    const std::pair<std::string, std::string>& reg = entry.first;
+    std::vector<const ExactDocument*>& list = entry.second;
     std::stable_sort(list.begin(), list.end(), [](const ExactDocument* a, const ExactDocument* b) { return a->di < b->di; });
     std::vector<std::int64_t> lost;
     for (const auto& a : abandoned) {

@@ -12,7 +12,9 @@
 
 namespace tallyglass {
 
-// Characters of the register's tape; a longer line wraps onto marked rows.
+// Characters of the register's tape. A page holding longer lines has wider
+// columns; only a line wider than a page's one column at the smallest size
+// wraps onto marked rows.
 inline constexpr int kTapeWidth = 40;
 
 // Page and type measures in PDF points (1/72 inch).
@@ -24,14 +26,19 @@ struct PageGeometry {
   double footer_height = 16.0;
   double column_gap = 10.0;
   double min_font_size = 7.0;    // smallest size still comfortable to read
+  double smallest_font_size = 6.0;  // still legible: for one column of long lines
   double max_font_size = 10.0;
   double advance_em = 0.6021;    // advance of one character of the fixed-pitch font, in ems
   double line_spacing = 1.18;    // row pitch in ems
 
-  // Chosen by lay_out_tape from the measures above.
+  // Characters a column's row holds: the tape's width, or the longest line
+  // of the page (fit_columns lowers it to what one column can hold).
+  int line_width = kTapeWidth;
+
+  // Chosen by fit_columns from the measures above.
   int columns = 0;
   double font_size = 0;
-  double column_width = 0;  // the tape width plus the wrap mark's gutter
+  double column_width = 0;  // the line width plus the wrap mark's gutter
   int rows_per_column = 0;
 
   double char_width() const { return font_size * advance_em; }
@@ -41,9 +48,11 @@ struct PageGeometry {
   double body_top() const { return margin + header_height; }
 };
 
-// Fills the chosen part of the geometry: the column count at the smallest
-// readable size, then the largest font size up to the maximum at which that
-// many columns still fill the width.
+// Fills the chosen part of the geometry: the column count of line_width
+// characters at the smallest readable size, then the largest font size up to
+// the maximum at which that many columns still fill the width. One column too
+// wide even so takes a smaller size down to the smallest legible one, and
+// line_width is lowered to what that holds.
 void fit_columns(PageGeometry& g);
 
 // One column's share: rows_count rows starting at row first_row of listing
@@ -55,24 +64,29 @@ struct ColumnSpan {
 };
 
 struct TapePage {
+  PageGeometry geometry;            // this page's columns, size and line width
   std::vector<ColumnSpan> columns;  // left to right; fewer than the page holds on the last page
 };
 
 struct TapeLayout {
-  PageGeometry geometry;
+  PageGeometry geometry;  // the page, and the columns of a page of tape-wide lines
   std::vector<TapePage> pages;  // at least one; an empty listing gives one page without columns
   bool empty = true;            // the listing had no lines
   std::size_t page_count() const { return pages.size(); }
 };
 
-// Rows a listing line takes: its visible characters (trailing spaces do not
-// count) in rows of kTapeWidth, at least one.
-std::uint32_t rows_of(std::string_view line);
+// Visible characters of a line: trailing spaces do not count.
+std::size_t visible_width(std::string_view line);
+
+// Rows a listing line takes: its visible characters in rows of `width`, at
+// least one.
+std::uint32_t rows_of(std::string_view line, int width = kTapeWidth);
 
 // Lays the listing out. document_starts holds the listing index where each
 // rendered document begins, in increasing order (what render_listing reports);
 // lines before the first start form a block of their own. A block never
-// breaks across columns unless it is longer than one column.
+// breaks across columns unless it is longer than one column. Each page's
+// columns are as wide as its longest line.
 TapeLayout lay_out_tape(const Listing& listing, const std::vector<std::size_t>& document_starts,
                         PageGeometry geometry = {});
 

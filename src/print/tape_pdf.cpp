@@ -139,36 +139,39 @@ void draw_page(cairo_t* cr, const Listing& listing, const TapeLayout& layout, co
     return;
   }
 
-  cairo_set_font_size(cr, g.font_size);
   const TapeFont& font = tape_font();
   const TapePage& page = layout.pages[page_index];
-  const double cw = g.char_width();
+  // The columns of this page: as wide as its longest line.
+  const PageGeometry& pg = page.geometry;
+  const auto width = static_cast<std::size_t>(pg.line_width);
+  cairo_set_font_size(cr, pg.font_size);
+  const double cw = pg.char_width();
   std::vector<cairo_glyph_t> glyphs;
-  glyphs.reserve(static_cast<std::size_t>(g.rows_per_column) * kTapeWidth);
+  glyphs.reserve(static_cast<std::size_t>(pg.rows_per_column) * width);
   for (std::size_t c = 0; c < page.columns.size(); ++c) {
     const ColumnSpan& span = page.columns[c];
-    const double x = g.column_left(static_cast<int>(c));
+    const double x = pg.column_left(static_cast<int>(c));
     // Baseline of the first row: one ascent below the body's top.
-    double y = g.body_top() + g.font_size * 0.95;
+    double y = pg.body_top() + pg.font_size * 0.95;
     std::size_t line = span.first_line;
     std::uint32_t row = span.first_row;
     glyphs.clear();
     for (std::uint32_t n = 0; n < span.row_count; ++n) {
       const std::string& text = listing[line];
-      const std::uint32_t rows = rows_of(text);
+      const std::uint32_t rows = rows_of(text, pg.line_width);
       // A wrapped line's further rows carry the mark in the gutter.
       if (row > 0) glyphs.push_back({font.wrap_glyph, x - cw, y});
       // The row from its first to its last visible character, spaces
       // included: an unbroken run costs the file no positions.
-      std::size_t from = static_cast<std::size_t>(row) * kTapeWidth;
+      std::size_t from = static_cast<std::size_t>(row) * width;
       const std::size_t begin = from;
-      std::size_t to = std::min(text.size(), from + kTapeWidth);
+      std::size_t to = std::min(text.size(), from + width);
       while (from < to && text[from] == ' ') ++from;
       while (to > from && text[to - 1] == ' ') --to;
       for (std::size_t i = from; i < to; ++i) {
         glyphs.push_back({font.glyph_of[static_cast<unsigned char>(text[i])], x + static_cast<double>(i - begin) * cw, y});
       }
-      y += g.row_height();
+      y += pg.row_height();
       if (++row == rows) {
         row = 0;
         ++line;

@@ -21,4 +21,12 @@ inline constexpr std::string_view kBadNetworkNumber = "Сетевой номер
 inline constexpr std::string_view kNoLinkCaption = "Нет связи!";
 inline constexpr std::string_view kNoLinkText = "Повторить";
 
+// The licence, as the CLI's version text and the About window state it.
+inline constexpr std::string_view kCopyright = "Copyright 2026 The Tallyglass developers";
+inline constexpr std::string_view kLicence =
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.";
+inline constexpr std::string_view kLicenceShort = "Свободная программа: GNU GPL версии 3 или более поздней";
+
 }  // namespace tallyglass::messages

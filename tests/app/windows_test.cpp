@@ -287,6 +287,11 @@ class WindowsTest : public QObject {
     QCOMPARE(about_visits, 2);
     QCOMPARE(form54_->Label1->text(), QString("ПО Чтение чеков и Z-отчетов (вер. 1.28 от 07.04.2016)"));
     QCOMPARE(form54_->Label5->text(), QString("Tallyglass"));
+    // The licence stands in the row added below the designed 385 x 145 area.
+    QVERIFY(form54_->LicenceLabel->text().contains("GNU GPL"));
+    QVERIFY(form54_->LicenceLabel->geometry().top() >= 145);
+    QVERIFY(form54_->Button1->mapTo(form54_.get(), QPoint(0, 0)).y() + form54_->Button1->height() <= 145);
+    QCOMPARE(form54_->width(), 385);
     QCOMPARE(form3_->ActivationCount(), 4);  // closing About runs no activation
   }
 

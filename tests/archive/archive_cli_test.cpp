@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "archive/archive.h"
@@ -256,6 +257,67 @@ TEST_F(ArchiveCliTest, AFetchThatCouldNotKeepEverythingExitsSix) {
     EXPECT_NE(run.err.find(bad[3] == 'o' ? "--out: " : "--pdf: "), std::string::npos) << run.err;
   }
   EXPECT_EQ(reg.Received(), "");
+}
+
+// The names of the files in the test's folder.
+std::set<std::string> Files(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST_F(ArchiveCliTest, ReadingNeverWritesAndAFileThatHoldsNoArchiveIsRefused) {
+  ASSERT_EQ(Cli("archive import sample.xml").status, 0);
+  Write("empty.db", "");
+  Write("text.db", test_support::TestJournal());
+  const char* kReaders[] = {"archive list --archive %s", "render --archive %s", "export --archive %s --format json",
+                            "reconcile --archive %s", "archive check --archive %s"};
+  const auto command = [](const char* pattern, const std::string& file) {
+    std::string c = pattern;
+    return c.replace(c.find("%s"), 2, file);
+  };
+  fs::remove(dir / "stdout.txt");
+  fs::remove(dir / "stderr.txt");
+  const std::set<std::string> files = Files(dir);
+  const std::string archive = ReadFile(dir / "journal.db");
+  for (const char* reader : kReaders) {
+    const CliRun run = Cli(command(reader, "journal.db"));
+    EXPECT_NE(run.status, 2) << reader << "\n" << run.err;
+    EXPECT_FALSE(run.out.empty()) << reader;
+    for (const char* file : {"empty.db", "text.db"}) {
+      const CliRun refused = Cli(command(reader, file));
+      EXPECT_EQ(refused.status, 2) << reader << " " << file;
+      EXPECT_NE(refused.err.find(std::string(file) + ": not an archive"), std::string::npos) << refused.err;
+    }
+  }
+  std::set<std::string> after = Files(dir);
+  after.erase("stdout.txt");
+  after.erase("stderr.txt");
+  after.erase("error.log");  // render's own work file
+  EXPECT_EQ(after, files);  // no journal.db-wal, no journal.db-shm
+  EXPECT_EQ(ReadFile(dir / "journal.db"), archive);
+  EXPECT_EQ(fs::file_size(dir / "empty.db"), 0u);
+  EXPECT_EQ(ReadFile(dir / "text.db"), test_support::TestJournal());
+
+  // An import that takes no file makes no archive.
+  Write("cut.xml", test_support::SampleJournal().substr(0, 3000));
+  const CliRun none = Cli("archive import --archive new.db cut.xml missing.xml");
+  EXPECT_EQ(none.status, 2);
+  EXPECT_FALSE(fs::exists(dir / "new.db"));
+}
+
+// The archive keys a register by its ZN's value: one holding '"' (written
+// "&quot;" in the journal) is listed and chosen as it reads.
+TEST_F(ArchiveCliTest, RegistersAreKeyedByTheirDecodedZn) {
+  std::string text = test_support::TestJournal();
+  for (auto at = text.find("ZN=\"402400089\""); at != std::string::npos; at = text.find("ZN=\"402400089\"", at))
+    text.replace(at + 4, 9, "40&quot;89");
+  Write("quote.xml", text);
+  ASSERT_EQ(Cli("archive import quote.xml").status, 0);
+  EXPECT_EQ(Cli("archive list").out.rfind("ZN: 40\"89\n", 0), 0u);
+  const CliRun rendered = Cli("render --archive --register '40\"89'");
+  EXPECT_EQ(rendered.status, 0) << rendered.err;
+  EXPECT_EQ(rendered.out, Cli("render quote.xml").out);
 }
 
 TEST_F(ArchiveCliTest, FetchRefusesAnUnusableArchiveBeforeConnecting) {

@@ -179,7 +179,7 @@ TEST_F(ArchiveTest, RefusesWhatIsNotItsOwnAndLeavesTheFileAlone) {
   const std::vector<Case> cases = {
       {"not SQLite", "", "<?xml version=\"1.0\"?><RQ V=\"1\"></RQ>\r\n", "not a database"},
       {"truncated", "", std::string("SQLite format 3\0", 16) + std::string(84, '\x01'), ""},
-      {"foreign tables", "CREATE TABLE t (x);", "", "not a journal archive"},
+      {"foreign tables", "CREATE TABLE t (x);", "", "not an archive"},
       {"newer schema", "PRAGMA user_version = 4;", "", "newer program"},
   };
   for (const auto& c : cases) {
@@ -200,6 +200,15 @@ TEST_F(ArchiveTest, RefusesWhatIsNotItsOwnAndLeavesTheFileAlone) {
   std::filesystem::remove(path);
   EXPECT_NE(Refusal(Archive::Mode::kExisting), "");
   EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_NE(Refusal(Archive::Mode::kReadOnly).find("no such archive"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  // Read only, an empty file holds no archive and stays empty, with nothing beside it.
+  std::ofstream(path, std::ios::binary).close();
+  EXPECT_NE(Refusal(Archive::Mode::kReadOnly).find("not an archive"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+  EXPECT_FALSE(std::filesystem::exists(path + "-shm"));
 }
 
 TEST_F(ArchiveTest, NeverRunsTheFilesOwnTriggersOrViews) {
@@ -207,9 +216,9 @@ TEST_F(ArchiveTest, NeverRunsTheFilesOwnTriggersOrViews) {
   // A file made hostile by hand: a trigger that would empty the archive.
   Sql("PRAGMA writable_schema = ON; "
       "CREATE TRIGGER wipe AFTER INSERT ON documents BEGIN DELETE FROM documents; END;");
-  EXPECT_NE(Refusal().find("not a journal archive"), std::string::npos);
+  EXPECT_NE(Refusal().find("not an archive"), std::string::npos);
   Sql("DROP TRIGGER wipe; CREATE VIEW v AS SELECT * FROM documents;");
-  EXPECT_NE(Refusal().find("not a journal archive"), std::string::npos);
+  EXPECT_NE(Refusal().find("not an archive"), std::string::npos);
   Sql("DROP VIEW v;");
   EXPECT_EQ(Refusal(), "");
 }
@@ -226,6 +235,15 @@ TEST_F(ArchiveTest, BringsAnOlderSchemaUpToDate) {
       "INSERT INTO registers VALUES (1, 'Z1', 'F1');"
       "INSERT INTO documents VALUES (1, 1, 1, 7, 3, '20160407134530', '20160407', x'3C444154', '2016-04-08');"
       "PRAGMA user_version = 1;");
+  {
+    // Read as it is, without the later tables: its copy beside is a conflict.
+    Sql("INSERT INTO conflicts VALUES (1, 1, 3, '20160407134530', x'3C444154203E', '2016-04-09')");
+    Archive old(path, Archive::Mode::kReadOnly);
+    EXPECT_EQ(old.schema_version(), 1);
+    EXPECT_EQ(old.conflicts(1).size(), 1u);
+    EXPECT_TRUE(old.replaced_copies(1).empty());
+    EXPECT_EQ(old.registers().at(0).conflicts, 1);
+  }
   Archive archive(path);
   EXPECT_EQ(archive.schema_version(), Archive::kSchemaVersion);
   EXPECT_EQ(archive.text(1, kClassCheck, 7), "<DAT");

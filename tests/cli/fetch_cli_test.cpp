@@ -80,7 +80,19 @@ TEST_F(CliFetchTest, FetchPrintsTheTapeAndWritesTheFiles) {
   EXPECT_EQ(run.out, utf8);
   EXPECT_EQ(ReadFile(dir / "tape.txt"), saved);
   EXPECT_NE(ReadFile(dir / "temp.xml").find("NO=\"133\""), std::string::npos);
-  EXPECT_EQ(run.err, "");  // not a terminal: no progress
+  EXPECT_EQ(run.err, "");  // three documents in well under 5 s: no progress line
+}
+
+// Standard error that is no terminal (a log, a service) gets a progress line
+// of its own every 10 documents: the count and the current number.
+TEST_F(CliFetchTest, ProgressForALogIsALineEveryTenDocuments) {
+  const CliRun run = Cli("fetch --port " + reg.PortName() + " --type check --from 130 --to 148");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Обработано номеров: 10, текущий номер 139 (47.37%); из архива: 0, с аппарата: 10\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("\x1b["), std::string::npos);  // no terminal controls
+  EXPECT_EQ(run.err.find("Обработано номеров: 20"), std::string::npos);
 }
 
 TEST_F(CliFetchTest, NumbersNotInTheJournalAreNamedOnStandardError) {

@@ -35,6 +35,25 @@ void Touch(const fs::path& path, const std::string& text = {}) {
   std::ofstream(path) << text;
 }
 
+// A pseudo-terminal's master end, closed at the end; path() is the port ("" when
+// none could be made).
+class PseudoTerminal {
+ public:
+  PseudoTerminal() : fd_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    if (fd_ >= 0 && ::grantpt(fd_) == 0 && ::unlockpt(fd_) == 0) path_ = ::ptsname(fd_);
+  }
+  ~PseudoTerminal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
 class OpenFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -113,6 +132,12 @@ TEST_F(OpenFailureTest, ModemManagerIsNamedForAnAcmDevice) {
 TEST_F(OpenFailureTest, FolderOrFileIsNoSerialPortAndSpeedIsChecked) {
   fs::create_directories(base / "dev/ttyUSB5");
   ::chmod((base / "dev/null").c_str(), 0666);
+  // Every process holds /dev/null: none of them is named for it.
+  for (int pid = 100; pid < 105; ++pid) {
+    Touch(base / "proc" / std::to_string(pid) / "comm", "bash\n");
+    fs::create_directories(base / "proc" / std::to_string(pid) / "fd");
+    fs::create_symlink(Dev("null"), base / "proc" / std::to_string(pid) / "fd" / "0");
+  }
   EXPECT_EQ(Joined(ExplainOpenFailure("ttyUSB5", 9600, roots, shopkeeper)),
             Dev("ttyUSB5") + " — не последовательный порт: это каталог.\n");
   EXPECT_EQ(Joined(ExplainOpenFailure("null", 9600, roots, shopkeeper)),
@@ -122,14 +147,31 @@ TEST_F(OpenFailureTest, FolderOrFileIsNoSerialPortAndSpeedIsChecked) {
             "56000, 57600 и 115200 бод.\n");
 }
 
+// A real pseudo-terminal, and five programs of a /proc-like folder holding it.
+TEST_F(OpenFailureTest, APortHeldByManyProgramsNamesTheFirstThree) {
+  const PseudoTerminal pty;
+  const std::string& path = pty.path();
+  ASSERT_FALSE(path.empty());
+  const SystemRoots real_dev{"/dev", roots.proc, roots.sys};
+  for (int pid = 100; pid < 105; ++pid) {
+    Touch(base / "proc" / std::to_string(pid) / "comm", "minicom\n");
+    fs::create_directories(base / "proc" / std::to_string(pid) / "fd");
+    fs::create_symlink(path, base / "proc" / std::to_string(pid) / "fd" / "3");
+  }
+  const std::string text = Joined(ExplainOpenFailure(path, 9600, real_dev, shopkeeper));
+  const std::string held = "Устройство " + path + " занято другой программой: minicom (PID ";
+  std::size_t named = 0;
+  for (auto at = text.find(held); at != std::string::npos; at = text.find(held, at + 1)) ++named;
+  EXPECT_EQ(named, 3u) << text;
+  EXPECT_NE(text.find("Его держат ещё программ: 2.\n"), std::string::npos) << text;
+}
+
 // A pseudo-terminal opened exclusively by another process, as a second
 // program holding the register's port would.
 TEST(OpenFailureHeldTest, PortHeldByAnotherProcessNamesIt) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const std::string path = ::ptsname(master);
+  const PseudoTerminal pty;
+  const std::string& path = pty.path();
+  ASSERT_FALSE(path.empty());
   int ready[2], release[2];
   ASSERT_EQ(::pipe(ready), 0);
   ASSERT_EQ(::pipe(release), 0);
@@ -159,7 +201,6 @@ TEST(OpenFailureHeldTest, PortHeldByAnotherProcessNamesIt) {
   ::waitpid(child, &status, 0);
   ::close(ready[0]);
   ::close(ready[1]);
-  ::close(master);
 }
 
 }  // namespace

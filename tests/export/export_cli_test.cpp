@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/run_command.h"
+#include "text/cp1251.h"
 #include "support/test_files.h"
 
 namespace tallyglass {
@@ -101,6 +102,63 @@ TEST_F(ExportCliTest, ReconcileAgreesOnTheSampleAndShowsTheDemoSamplesFaults) {
             std::string::npos);
   EXPECT_NE(faulty.out.find("\"complete\":false"), std::string::npos);
   EXPECT_NE(faulty.out.find("\"gaps\":{\"di\":[[529,529]],\"numbers\":[[145,145]]"), std::string::npos);
+}
+
+// A register's ZN may hold letters: the sample's register renamed АТ40101234,
+// and a second one with a '"' in its ZN, written "&quot;" in the journal.
+TEST_F(ExportCliTest, RegisterIsChosenByItsZnAsTypedAndOneThatIsNotThereIsNamed) {
+  std::string text = test_support::SampleJournal();
+  const std::string cyrillic = Utf8ToCp1251("АТ40101234");
+  for (auto at = text.find("ZN=\"402400117\""); at != std::string::npos; at = text.find("ZN=\"402400117\"", at))
+    text.replace(at + 4, 9, cyrillic);
+  test_support::WriteFile(dir_ / "letters.xml", text);
+
+  const CliRun all = Cli("export letters.xml --format json");
+  const CliRun chosen = Cli("export letters.xml --format json --register АТ40101234");
+  EXPECT_EQ(chosen.status, 0) << Err();
+  EXPECT_NE(chosen.out.find("\"zn\":\"АТ40101234\""), std::string::npos);
+  EXPECT_EQ(chosen.out, all.out);
+  const CliRun day = Cli("reconcile letters.xml --register АТ40101234");
+  EXPECT_EQ(day.status, 0) << Err();
+  EXPECT_EQ(day.out, Cli("reconcile letters.xml").out);
+
+  for (const std::string command : {"export letters.xml --format json --register 402400117",
+                                    "reconcile letters.xml --register 402400117"}) {
+    const CliRun none = Cli(command);
+    EXPECT_EQ(none.status, 2) << command;
+    EXPECT_EQ(none.out, "") << command;
+    EXPECT_NE(Err().find("no register with ZN 402400117 in the input; it holds:\n  ZN АТ40101234  FN 3011223344"),
+              std::string::npos)
+        << Err();
+  }
+}
+
+// A journal joined from the sample and a copy in which receipt 131 became
+// 931: DI 513 is held by two differing documents, and every command that
+// reads the journal says so; what it prints stays as it was.
+TEST_F(ExportCliTest, ADiHeldByTwoDifferingDocumentsIsNamedByEveryReader) {
+  std::string copy = test_support::SampleJournal();
+  copy.replace(copy.find("NO=\"131\""), 8, "NO=\"931\"");
+  test_support::WriteFile(dir_ / "copy.xml", copy);
+  const std::string named = "DI 513 (ЗН 402400117): одно место в журнале у 2 разных документов\n";
+  for (const std::string command : {"render JOURNAL copy.xml", "export JOURNAL copy.xml --format json",
+                                    "reconcile JOURNAL copy.xml"}) {
+    std::string args = command;
+    args.replace(args.find("JOURNAL"), 7, Sample());
+    if (command.rfind("render", 0) == 0) {
+      // render takes one file: the two joined.
+      test_support::WriteFile(dir_ / "joined.xml", test_support::SampleJournal().substr(
+                                                        0, test_support::SampleJournal().rfind("</RQ>")) +
+                                                        copy.substr(copy.find("<DAT ")));
+      args = "render joined.xml";
+    }
+    const CliRun run = Cli(args);
+    EXPECT_NE(Err().find(named), std::string::npos) << command << "\n" << Err();
+    EXPECT_FALSE(run.out.empty()) << command;
+  }
+  // The sample on its own names nothing.
+  Cli("export " + Sample() + " " + Sample() + " --format json");
+  EXPECT_EQ(Err(), "");
 }
 
 }  // namespace

@@ -75,6 +75,31 @@ TEST(ExactJournalTest, AmountsBeyondTheFloatsOfTheTapeStayExact) {
   EXPECT_EQ(csv.lines.rfind("\xEF\xBB\xBFzn;fn;", 0), 0u);
 }
 
+// Every rate and amount of a receipt's taxes reaches the export, in both
+// forms the journal writes them. With TXAL not 0 the register swaps the tax
+// and the excise in E's attributes (its tape shows DTPR and DTSM as the tax).
+TEST(ExactJournalTest, TaxesOfBothFormsCarryTheTaxAndTheExciseWithTheirRates) {
+  struct Case { const char* form; std::string end, json, csv; };
+  const Case kCases[] = {
+      {"E, TXAL 0", " TX=\"1\" TXPR=\"20.00\" TXSM=\"167\" DTPR=\"5.00\" DTSM=\"42\" TXAL=\"0\"",
+       "{\"group\":\"1\",\"rate\":\"20.00\",\"tax\":\"1.67\",\"excise\":\"0.42\",\"excise_rate\":\"5.00\"}",
+       "402400117,3011223344,5,1,1,20.00,1.67,0.42,5.00\r\n"},
+      {"E, TXAL 1", " TX=\"1\" TXPR=\"5.00\" TXSM=\"42\" DTPR=\"20.00\" DTSM=\"167\" TXAL=\"1\"",
+       "{\"group\":\"1\",\"rate\":\"20.00\",\"tax\":\"1.67\",\"excise\":\"0.42\",\"excise_rate\":\"5.00\"}",
+       "402400117,3011223344,5,1,1,20.00,1.67,0.42,5.00\r\n"},
+      {"TX child", "><TX TX=\"2\" TXAL=\"0\" TXPR=\"7.00\" TXSM=\"131\" DTPR=\"2.50\" DTSM=\"47\" TXTY=\"0\"></TX",
+       "{\"group\":\"2\",\"rate\":\"7.00\",\"tax\":\"1.31\",\"excise\":\"0.47\",\"excise_rate\":\"2.50\"}",
+       "402400117,3011223344,5,1,2,7.00,1.31,0.47,2.50\r\n"},
+  };
+  for (const auto& c : kCases) {
+    ExactJournal journal;
+    journal.add_text(Journal(Receipt(5, 1, "NM=\"a\" SM=\"100\" TX=\"1\"", c.end)));
+    const auto docs = select_documents(journal, {});
+    EXPECT_NE(export_json(docs).find(c.json), std::string::npos) << c.form << "\n" << export_json(docs);
+    EXPECT_EQ(export_csv(docs).taxes, "zn,fn,di,number,group,rate,tax,excise,excise_rate\r\n" + c.csv) << c.form;
+  }
+}
+
 TEST(ExactJournalTest, AValueThatIsNotWhatItsFieldNeedsNamesDocumentElementAndAttribute) {
   struct Case { std::string line, end, expected; };
   const Case kCases[] = {

@@ -49,6 +49,8 @@ echo "== the CLI from the package's files (dpkg -x)"
 root=$work/root
 dpkg -x "$deb" "$root"
 cli=$root/usr/bin/tallyglass-cli
+grep -qx "SPDX-License-Identifier: GPL-3.0-or-later" "$root/usr/share/doc/tallyglass/copyright" ||
+  fail "the copyright file does not name the licence"
 "$cli" --help | grep -q detect || fail "tallyglass-cli --help does not list detect"
 "$cli" render "$source/samples/sample-journal.xml" --from 130 --to 130 >"$work/tape.txt" ||
   fail "tallyglass-cli render from the package failed"

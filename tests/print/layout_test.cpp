@@ -32,7 +32,7 @@ std::vector<std::pair<std::size_t, std::uint32_t>> Walk(const Listing& listing, 
       std::uint32_t row = span.first_row;
       for (std::uint32_t n = 0; n < span.row_count; ++n) {
         rows.emplace_back(line, row);
-        if (++row == rows_of(listing[line])) {
+        if (++row == rows_of(listing[line], page.geometry.line_width)) {
           row = 0;
           ++line;
         }
@@ -43,11 +43,11 @@ std::vector<std::pair<std::size_t, std::uint32_t>> Walk(const Listing& listing, 
 }
 
 // The last listing line a column shows (part of).
-std::size_t LastLine(const Listing& listing, const ColumnSpan& span) {
+std::size_t LastLine(const Listing& listing, const ColumnSpan& span, int width) {
   std::size_t line = span.first_line;
   std::uint32_t row = span.first_row;
   for (std::uint32_t n = 1; n < span.row_count; ++n) {
-    if (++row == rows_of(listing[line])) {
+    if (++row == rows_of(listing[line], width)) {
       row = 0;
       ++line;
     }
@@ -83,13 +83,14 @@ TEST(TapeLayout, EveryRowOnceInOrderAndNoShortDocumentSplit) {
   const std::size_t column = static_cast<std::size_t>(g.rows_per_column);
   // Short documents of awkward sizes, one longer than a column, then more.
   Documents d = MakeDocuments({30, 30, 25, column - 3, 40, column * 2 + 7, 12, 50, 50, 50, 1});
-  d.listing[5] = std::string(95, 'w');  // wraps onto three rows
+  // Wider than one column at 6 pt (148 characters): wraps onto three rows.
+  d.listing[5] = std::string(300, 'w');
   const TapeLayout layout = lay_out_tape(d.listing, d.starts);
 
   const auto rows = Walk(d.listing, layout);
   std::vector<std::pair<std::size_t, std::uint32_t>> expected;
   for (std::size_t i = 0; i < d.listing.size(); ++i) {
-    for (std::uint32_t r = 0; r < rows_of(d.listing[i]); ++r) expected.emplace_back(i, r);
+    for (std::uint32_t r = 0; r < rows_of(d.listing[i], 148); ++r) expected.emplace_back(i, r);
   }
   EXPECT_EQ(rows, expected);
 
@@ -103,16 +104,21 @@ TEST(TapeLayout, EveryRowOnceInOrderAndNoShortDocumentSplit) {
     int columns_touched = 0;
     for (const auto& page : layout.pages) {
       for (const auto& span : page.columns) {
-        const std::size_t last = LastLine(d.listing, span);
+        const std::size_t last = LastLine(d.listing, span, page.geometry.line_width);
         if (span.first_line < end && last >= begin) ++columns_touched;
       }
     }
     EXPECT_EQ(columns_touched, 1) << "document " << k;
   }
   for (const auto& page : layout.pages) {
-    EXPECT_LE(page.columns.size(), static_cast<std::size_t>(g.columns));
-    for (const auto& span : page.columns) EXPECT_LE(span.row_count, column);
+    EXPECT_LE(page.columns.size(), static_cast<std::size_t>(page.geometry.columns));
+    for (const auto& span : page.columns) EXPECT_LE(span.row_count, static_cast<std::uint32_t>(page.geometry.rows_per_column));
   }
+  // The page of the wide line: one column at the smallest legible size.
+  EXPECT_EQ(layout.pages[0].geometry.columns, 1);
+  EXPECT_EQ(layout.pages[0].geometry.line_width, 148);
+  EXPECT_EQ(layout.pages[0].geometry.font_size, 6.0);
+  EXPECT_EQ(layout.pages.back().geometry.line_width, kTapeWidth);
 }
 
 TEST(TapeLayout, OneReceiptIsOnePageAndNothingIsOneEmptyPage) {

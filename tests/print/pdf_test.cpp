@@ -115,18 +115,19 @@ TEST_F(TapePdfTest, SampleListingReadsBackLineByLineInOrderWithCyrillic) {
   std::vector<std::string> read_back;
   for (std::size_t p = 0; p < layout.page_count(); ++p) {
     for (std::size_t c = 0; c < layout.pages[p].columns.size(); ++c) {
-      for (auto& line : NonEmptyLines(ColumnText(pdf, layout.geometry, p, static_cast<int>(c)))) {
+      for (auto& line : NonEmptyLines(ColumnText(pdf, layout.pages[p].geometry, p, static_cast<int>(c)))) {
         read_back.push_back(std::move(line));
       }
     }
   }
-  // Every tape line; one wider than the tape as its rows, the further ones
-  // marked (the sample has one such line).
+  // Every tape line whole: the sample's line wider than the tape (48
+  // characters) widens the columns of its page instead of wrapping.
+  constexpr int kWidest = 148;  // one column at 6 pt
   std::vector<std::string> expected;
   std::size_t wrapped = 0;
   for (const auto& line : listing) {
-    for (std::uint32_t r = 0; r < rows_of(line); ++r) {
-      std::string row = Squeezed(Cp1251ToUtf8(line.substr(r * kTapeWidth, kTapeWidth)));
+    for (std::uint32_t r = 0; r < rows_of(line, kWidest); ++r) {
+      std::string row = Squeezed(Cp1251ToUtf8(line.substr(r * kWidest, kWidest)));
       if (r > 0) {
         if (!row.empty() && row.front() == ' ') row.erase(0, 1);
         row = "↪" + row;
@@ -135,7 +136,8 @@ TEST_F(TapePdfTest, SampleListingReadsBackLineByLineInOrderWithCyrillic) {
       if (!row.empty()) expected.push_back(std::move(row));
     }
   }
-  EXPECT_GT(wrapped, 0u);
+  EXPECT_EQ(wrapped, 0u);
+  EXPECT_TRUE(std::any_of(listing.begin(), listing.end(), [](const std::string& l) { return visible_width(l) > 40; }));
   for (auto& line : read_back) {
     if (line.rfind("↪ ", 0) == 0) line.erase(3, 1);
   }
@@ -186,8 +188,9 @@ TEST_F(TapePdfTest, EmptyListingAndOverWideLines) {
   EXPECT_EQ(PdfPages(empty), 1);
   EXPECT_NE(Shell("pdftotext " + Quote(empty) + " -").out.find("Нет документов для показа"), std::string::npos);
 
-  // 95 characters: three rows, the second and third marked as carried over.
-  const std::string wide = std::string(40, 'a') + std::string(40, 'b') + std::string(15, 'c');
+  // Wider than one column at the smallest legible size (148 characters at
+  // 6 pt): three rows, the second and third marked as carried over.
+  const std::string wide = std::string(148, 'a') + std::string(148, 'b') + std::string(4, 'c');
   const fs::path pdf = dir_ / "wide.pdf";
   const Listing listing{"before", wide, "after"};
   ASSERT_TRUE(write_tape_pdf(listing, lay_out_tape(listing, {0}), {}, pdf.string()).ok());
@@ -195,8 +198,38 @@ TEST_F(TapePdfTest, EmptyListingAndOverWideLines) {
   const auto first = std::find(lines.begin(), lines.end(), "before");
   ASSERT_GE(lines.end() - first, 5);
   const std::vector<std::string> body(first, first + 5);
-  EXPECT_EQ(body, (std::vector<std::string>{"before", std::string(40, 'a'), "↪" + std::string(40, 'b'),
-                                            "↪" + std::string(15, 'c'), "after"}));
+  EXPECT_EQ(body, (std::vector<std::string>{"before", std::string(148, 'a'), "↪" + std::string(148, 'b'),
+                                            "↪" + std::string(4, 'c'), "after"}));
+}
+
+// A listing of 60-character lines (a product name and its text, longer than
+// the tape): the pages holding them get two columns that wide, the others
+// keep the tape's three, and pdftotext -layout gives back every line whole.
+TEST_F(TapePdfTest, LinesLongerThanTheTapeComeBackWhole) {
+  Listing listing;
+  std::vector<std::size_t> starts;
+  for (int doc = 0; doc < 40; ++doc) {
+    starts.push_back(listing.size());
+    for (int i = 0; i < 30; ++i) {
+      std::string line = Utf8ToCp1251("  Кава " + std::to_string(doc) + "/" + std::to_string(i) +
+                                      " нараховано 13 балів");
+      if (doc < 20) line += std::string(60 - line.size() - 4, '.') + "1.00";  // 60 characters
+      listing.push_back(line);
+    }
+  }
+  const TapeLayout layout = lay_out_tape(listing, starts);
+  EXPECT_EQ(layout.pages.front().geometry.line_width, 60);
+  EXPECT_EQ(layout.pages.front().geometry.columns, 2);
+  EXPECT_EQ(layout.pages.back().geometry.line_width, kTapeWidth);
+  EXPECT_EQ(layout.pages.back().geometry.columns, 3);
+  const fs::path pdf = dir_ / "long-lines.pdf";
+  ASSERT_TRUE(write_tape_pdf(listing, layout, {}, pdf.string()).ok());
+  const std::string text = Squeezed(Shell("pdftotext -layout " + Quote(pdf) + " -").out);
+  for (const auto& line : listing) {
+    const std::string whole = Squeezed(Cp1251ToUtf8(line));
+    EXPECT_NE(text.find(whole), std::string::npos) << whole;
+  }
+  EXPECT_EQ(text.find("↪"), std::string::npos);
 }
 
 TEST_F(TapePdfTest, PagePictureForPrintersHasTheTapeOnIt) {

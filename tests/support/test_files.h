@@ -17,6 +17,10 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 // The bundled sample journal, Windows-1251 bytes as the reader writes temp.xml.
 inline const std::string& SampleJournal() {
   static const std::string text =
