@@ -67,9 +67,8 @@ for page in tallyglass tallyglass-cli; do
   zcat "$root/usr/share/man/man1/$page.1.gz" | head -1 | grep -q '^\.TH' || fail "$page.1.gz is no manual page"
 done
 bash -n "$root/usr/share/bash-completion/completions/tallyglass-cli" || fail "the bash completion does not parse"
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$root/usr/share/applications/tallyglass.desktop" || fail "the .desktop file is invalid"
-fi
+command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing: run scripts/install-deps"
+desktop-file-validate "$root/usr/share/applications/tallyglass.desktop" || fail "the .desktop file is invalid"
 
 echo "== install into a prefix (make install PREFIX=...)"
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 || {
