@@ -196,6 +196,9 @@ TEST_F(HostileRegister, HostileDocumentsEndInTheFailureLine) {
   }
 }
 
+// The peak resident size is the process's high-water mark: CTest runs every
+// test in a process of its own (gtest_discover_tests), so no earlier test has
+// raised it. Run alone when running the program by hand.
 TEST_F(HostileRegister, AHundredMegabyteDocumentFailsInBoundedMemory) {
   static const std::string kStructure =
       Utf8ToCp1251("Непредвиденный сбой в структуре получаемой информации!");
