@@ -9,6 +9,8 @@ CCACHE := $(shell command -v ccache 2>/dev/null)
 ifneq ($(CCACHE),)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
 export CCACHE_BASEDIR := $(CURDIR)
+# The test programs use a precompiled header; these let ccache cache them too.
+export CCACHE_SLOPPINESS := pch_defines,time_macros
 endif
 
 .PHONY: all deps configure build test soak demo bench fuzz run install package clean
