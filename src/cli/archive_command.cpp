@@ -102,8 +102,9 @@ bool ReadWhole(const std::string& path, std::string& bytes, std::string& error) 
 
 int Import(std::vector<char*>& args) {
   std::string path;
-  TakeArchiveOption(args, path);
+  const bool archive_named = TakeArchiveOption(args, path);
   OptionParser parser("archive import", kArchiveUsage);
+  if (archive_named) parser.taken("--archive");
   std::vector<std::string> files;
   parser.arguments(&files);
   if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
@@ -175,8 +176,9 @@ int Import(std::vector<char*>& args) {
 
 int List(std::vector<char*>& args) {
   std::string path;
-  TakeArchiveOption(args, path);
+  const bool archive_named = TakeArchiveOption(args, path);
   OptionParser parser("archive list", kArchiveUsage);
+  if (archive_named) parser.taken("--archive");
   if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
   auto archive = OpenArchive("archive list", path, Archive::Mode::kReadOnly);
@@ -207,8 +209,9 @@ int List(std::vector<char*>& args) {
 // listed; replaced damaged copies are counted, not listed.
 int Check(std::vector<char*>& args) {
   std::string path;
-  TakeArchiveOption(args, path);
+  const bool archive_named = TakeArchiveOption(args, path);
   OptionParser parser("archive check", kArchiveUsage);
+  if (archive_named) parser.taken("--archive");
   if (!parser.parse(static_cast<int>(args.size()), args.data())) return parser.fail(parser.error());
   if (parser.help()) return parser.print_help();
   auto archive = OpenArchive("archive check", path, Archive::Mode::kReadOnly);

@@ -17,6 +17,8 @@ void OptionParser::flag(std::string name, bool* into) { declared_.push_back({std
 
 void OptionParser::arguments(std::vector<std::string>* into) { arguments_ = into; }
 
+void OptionParser::taken(std::string name) { declared_.push_back({std::move(name), nullptr, nullptr, true}); }
+
 bool OptionParser::parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];

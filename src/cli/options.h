@@ -19,6 +19,9 @@ class OptionParser {
   void flag(std::string name, bool* into);
   // Plain arguments; without this call a plain argument is an error.
   void arguments(std::vector<std::string>* into);
+  // An option taken out of argv before parsing (--archive [PATH]): given
+  // again, it is refused as given twice.
+  void taken(std::string name);
 
   // False when the command line is wrong (message in error()), an option
   // given twice among the faults. "--help" and "-h" end the parse with help() set.

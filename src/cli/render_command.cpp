@@ -118,6 +118,7 @@ int RunRender(int argc, char** argv) {
   argv = args.data();
   std::optional<std::string> register_zn, from_date, to_date;
   OptionParser options("render", kRenderUsage);
+  if (from_archive) options.taken("--archive");
   options.value("--register", &register_zn);
   options.value("--from-date", &from_date);
   options.value("--to-date", &to_date);

@@ -99,8 +99,8 @@ FetchedDocument fetch_verified(ReaderState& state, ReaderUi& ui, RequestControl&
   std::string refused;
   for (;;) {
     if (!fetch_document(state, ui, control, n, code, failures, buffer)) return FetchedDocument::kStopped;
+    if (!refused.empty() && buffer == refused) return FetchedDocument::kAsItIs;  // fails as it did
     if (buffer.empty() || check_document(buffer, code, n).ok()) return FetchedDocument::kVerified;
-    if (buffer == refused) return FetchedDocument::kAsItIs;
     refused = std::move(buffer);
     buffer.clear();
     if (control.stop_requested()) return FetchedDocument::kStopped;

@@ -74,6 +74,8 @@ TEST_F(CliOptionsTest, BadDatesTimesAndOptionsAreRefusedBeforeAnyWork) {
       {"fetch --port ttyNONE --port ttyNONE2", "--port given twice"},
       {"export " + sample + " --format json --format csv", "--format given twice"},
       {"reconcile " + sample + " --register 1 --register 2", "--register given twice"},
+      {"render --archive a.db --archive b.db", "--archive given twice"},
+      {"archive list --archive a.db --archive=b.db", "--archive given twice"},
       {"reconcile " + sample + " --json --json", "--json given twice"},
       {"detect --ports ttyNONE --ports ttyNONE2", "--ports given twice"},
       // Options that say nothing on their own, or ask for nothing.
