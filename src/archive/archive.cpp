@@ -586,30 +586,15 @@ std::optional<std::int64_t> Archive::neighbour_di(std::int64_t register_id, int 
 std::vector<ArchiveConflict> Archive::copies_beside(std::int64_t register_id, bool replaced) const {
   std::vector<ArchiveConflict> list;
   // An older archive read as it is has no marks: every copy beside is a conflict.
-  if (!marks_replaced()) {
-    if (replaced) return list;
-    Statement s(db_,
-                "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
-                "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
-                "WHERE d.register_id = ? ORDER BY d.class, d.number, c.id",
-                path_);
-    s.bind(1, register_id);
-    while (s.step()) {
-      const ArchivedDocument doc = read_document(s);
-      list.push_back({doc.key, doc.text, doc.fetched_at});
-    }
-    return list;
-  }
-  Statement s(db_,
-              replaced ? "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
-                         "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
-                         "WHERE d.register_id = ? AND EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
-                         "ORDER BY d.class, d.number, c.id"
-                       : "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
-                         "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id "
-                         "WHERE d.register_id = ? AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
-                         "ORDER BY d.class, d.number, c.id",
-              path_);
+  if (replaced && !marks_replaced()) return list;
+  std::string sql =
+      "SELECT r.zn, r.fn, d.class, d.number, c.di, c.ts, c.text, c.fetched_at FROM conflicts c "
+      "JOIN documents d ON d.id = c.document_id JOIN registers r ON r.id = d.register_id WHERE d.register_id = ? ";
+  if (marks_replaced())
+    sql += replaced ? "AND EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) "
+                    : "AND NOT EXISTS (SELECT 1 FROM replaced p WHERE p.conflict_id = c.id) ";
+  sql += "ORDER BY d.class, d.number, c.id";
+  Statement s(db_, sql.c_str(), path_);
   s.bind(1, register_id);
   while (s.step()) {
     const ArchivedDocument doc = read_document(s);
